@@ -1,0 +1,36 @@
+// Instances: the independent registers, one subkey each below the
+// application's registry key.
+#pragma once
+#include <windows.h>
+#include <vector>
+#include "afxstr.h"
+
+struct CInstanceInfo
+{
+    CString key;          // subkey name: profile section and data-folder name
+    CString displayName;  // the subkey's default value
+    CString email;        // "RegEmail": the online account's e-mail
+    int repoNr = 0;       // "RepoNr": number of the online data set
+};
+
+class CInstanceList
+{
+public:
+    // Refills the list from the registry; returns the number of subkeys read.
+    int Load();
+    // The registered key that equals the request without regard to case, or
+    // the request itself ("DefaultInstance" for an empty one).
+    CString Resolve(LPCWSTR requestedKey);
+    // The key at the index, or "DefaultInstance" outside the list.
+    CString GetKey(int index) const;
+    int GetCount() const { return (int)m_items.size(); }
+    const CInstanceInfo& operator[](int index) const { return m_items[index]; }
+
+private:
+    std::vector<CInstanceInfo> m_items;
+};
+
+LPCWSTR GetDefaultInstanceKey();
+
+// Lets the user pick an instance of the list; false when cancelled.
+bool RunInstanceSelection(CInstanceList& list, int& index);

@@ -1,0 +1,22 @@
+// CVelindoApp: the application object. InitInstance carries the whole run
+// and returns FALSE, so the program ends when the main dialog ends.
+#pragma once
+#include "afxapp.h"
+
+class CAppSettings;
+class CDatabaseContext;
+
+class CVelindoApp : public CWinApp
+{
+public:
+    CVelindoApp();
+    ~CVelindoApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    CAppSettings* m_pSettings;
+    CDatabaseContext* m_pDatabase;
+};
+
+extern CVelindoApp theApp;

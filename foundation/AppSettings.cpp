@@ -1,0 +1,275 @@
+#include "foundation/AppSettings.h"
+#include "foundation/Log.h"
+#include "app/InstanceList.h"
+#include "afxapp.h"
+#include "afxwin.h"
+#include <shlobj.h>
+#include <shlwapi.h>
+
+const wchar_t CAppSettings::kDefaultServerUrl[] = L"https://vapi.folionex.example/";
+
+namespace {
+
+CAppSettings* g_pSettings = NULL;
+
+// The program's path, filled once on first use.
+wchar_t g_modulePath[1024];
+
+const int kDataFolderCsidl = CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE; // 0x801C
+
+} // namespace
+
+CAppSettings* GetAppSettings()
+{
+    return g_pSettings;
+}
+
+CAppSettings::CAppSettings() : m_pMainDlg(NULL), m_pMainWnd(NULL), m_uiThreadId(GetCurrentThreadId())
+{
+    g_pSettings = this;
+}
+
+CAppSettings::~CAppSettings()
+{
+    if (g_pSettings == this)
+        g_pSettings = NULL;
+}
+
+// ---------------------------------------------------------------------------
+// Profile values of the instance
+
+CString CAppSettings::GetProfileString(LPCWSTR key, LPCWSTR def)
+{
+    return AfxGetApp()->GetProfileString(m_strInstanceKey, key, def);
+}
+
+int CAppSettings::GetProfileInt(LPCWSTR key, int def)
+{
+    return (int)AfxGetApp()->GetProfileInt(m_strInstanceKey, key, def);
+}
+
+BOOL CAppSettings::WriteProfileString(LPCWSTR key, LPCWSTR text)
+{
+    return AfxGetApp()->WriteProfileString(m_strInstanceKey, key, text);
+}
+
+BOOL CAppSettings::WriteProfileInt(LPCWSTR key, int value)
+{
+    return AfxGetApp()->WriteProfileInt(m_strInstanceKey, key, value);
+}
+
+BOOL CAppSettings::WriteEmptyProfileString(LPCWSTR key)
+{
+    return WriteProfileString(key, L"");
+}
+
+// ---------------------------------------------------------------------------
+// The program file
+
+LPCWSTR CAppSettings::GetModulePath()
+{
+    if (!g_modulePath[0])
+        GetModuleFileNameW(NULL, g_modulePath, 1023);
+    return g_modulePath;
+}
+
+CString CAppSettings::GetExeFileName()
+{
+    CString path(GetModulePath());
+    int slash = path.ReverseFind(L'\\');
+    if (slash < 0)
+        return CString();
+    return path.Mid(slash + 1);
+}
+
+CString CAppSettings::GetExeBaseName()
+{
+    // The extension is taken to be four characters long (".exe").
+    CString name = GetExeFileName();
+    if (name.GetLength() <= 4)
+        return CString();
+    return name.Left(name.GetLength() - 4);
+}
+
+CString CAppSettings::GetExeFolder()
+{
+    CString path(GetModulePath());
+    int slash = path.ReverseFind(L'\\');
+    if (slash <= 0)
+        return CString();
+    return path.Left(slash);
+}
+
+// ---------------------------------------------------------------------------
+// Folders and settings
+
+HWND CAppSettings::OwnerForShellCalls() const
+{
+    // Shell calls made off the UI thread get no owner window.
+    if (GetCurrentThreadId() != m_uiThreadId)
+        return NULL;
+    return GetMainWindow();
+}
+
+CString CAppSettings::GetDataFolder()
+{
+    wchar_t buffer[1024] = {0};
+    if (FAILED(SHGetFolderPathW(NULL, kDataFolderCsidl, NULL, 0, buffer)))
+        return CString();
+    CString relative = CString(L"Folionex\\") + m_strInstanceKey + L"\\";
+    if (!PathAppendW(buffer, relative)) {
+        LogFormat(L"GetDataFolder: the data folder path for instance '%s' is too long", (LPCWSTR)m_strInstanceKey);
+        return CString();
+    }
+    if (!PathFileExistsW(buffer))
+        SHCreateDirectoryExW(OwnerForShellCalls(), buffer, NULL);
+    return CString(buffer);
+}
+
+CString CAppSettings::GetBackupFilePath()
+{
+    CString path = GetProfileString(L"BackupFile", L"");
+    if (!path.IsEmpty())
+        return path;
+    path = GetDataFolder() + GetExeBaseName() + L".bkp";
+    WriteProfileString(L"BackupFile", path);
+    return path;
+}
+
+CString CAppSettings::GetDownloadCacheFolder()
+{
+    CString path = GetProfileString(L"DownloadCache", L"");
+    if (!path.IsEmpty())
+        return path;
+    wchar_t buffer[MAX_PATH] = {0};
+    HWND owner = OwnerForShellCalls();
+    if (FAILED(SHGetFolderPathW(owner, kDataFolderCsidl, NULL, 0, buffer)))
+        return CString();
+    CString relative = CString(L"Folionex\\") + m_strInstanceKey + L"\\DownloadCache\\";
+    if (!PathAppendW(buffer, relative)) {
+        LogFormat(L"GetDownloadCacheFolder: the cache folder path for instance '%s' is too long",
+                  (LPCWSTR)m_strInstanceKey);
+        return CString();
+    }
+    SHCreateDirectoryExW(owner, buffer, NULL);
+    path = buffer;
+    WriteProfileString(L"DownloadCache", path);
+    return path;
+}
+
+CString CAppSettings::GetServerUrl()
+{
+    return GetProfileString(L"Server", kDefaultServerUrl);
+}
+
+int CAppSettings::GetFontSizeInList()
+{
+    return GetProfileInt(L"FontSizeInList", 0);
+}
+
+void CAppSettings::SetFontSizeInList(int value)
+{
+    WriteProfileInt(L"FontSizeInList", value);
+}
+
+CString CAppSettings::GetVersionInfoString(LPCWSTR name)
+{
+    // The full module path, and a copy for each caller, so that threads
+    // asking at the same time do not overwrite each other's text.
+    LPCWSTR path = GetModulePath();
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    if (size == 0)
+        return CString();
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!mem)
+        return CString();
+    void* block = GlobalLock(mem);
+    CString result;
+    if (block && GetFileVersionInfoW(path, 0, size, block)) {
+        CString translation = L"041904b0";
+        DWORD* table = NULL;
+        UINT tableLen = 0;
+        if (VerQueryValueW(block, L"\\VarFileInfo\\Translation", (LPVOID*)&table, &tableLen) && table &&
+            tableLen >= sizeof(DWORD))
+            translation.Format(L"%04x%04x", LOWORD(*table), HIWORD(*table));
+        CString subBlock;
+        subBlock.Format(L"\\StringFileInfo\\%s\\", (LPCWSTR)translation);
+        subBlock += name;
+        LPCWSTR value = NULL;
+        UINT valueLen = 0;
+        if (VerQueryValueW(block, subBlock, (LPVOID*)&value, &valueLen) && value && valueLen > 0)
+            result = CString(value, (int)wcsnlen(value, valueLen));
+    }
+    GlobalUnlock(mem);
+    GlobalFree(mem);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Texts about the user
+
+CString CAppSettings::GetAccountId() { return GetProfileString(L"AccountId", L""); }
+CString CAppSettings::GetUserName() { return GetProfileString(L"UserName", L""); }
+CString CAppSettings::GetUserAddress() { return GetProfileString(L"UserAddress", L""); }
+CString CAppSettings::GetUserEmail() { return GetProfileString(L"UserEmail", L""); }
+CString CAppSettings::GetDataSetName() { return GetProfileString(L"DataSetName", L""); }
+
+// ---------------------------------------------------------------------------
+// The main dialog
+
+void CAppSettings::SetMainDialog(CVelindoDlg* dlg, CWnd* wnd)
+{
+    m_pMainDlg = dlg;
+    m_pMainWnd = dlg ? wnd : NULL;
+}
+
+HWND CAppSettings::GetMainWindow() const
+{
+    if (!m_pMainWnd)
+        return NULL;
+    HWND h = m_pMainWnd->GetSafeHwnd();
+    return h && IsWindow(h) ? h : NULL;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up choice of the instance
+
+namespace {
+
+const wchar_t kBanner[] = L"***********************************************************"; // 59
+
+} // namespace
+
+bool CAppSettings::SelectStartInstance(LPCWSTR requestedKey)
+{
+    if (requestedKey && *requestedKey) {
+        CInstanceList list;
+        m_strInstanceKey = list.Resolve(requestedKey);
+        LogLine(kBanner);
+    } else {
+        m_strInstanceKey = GetDefaultInstanceKey();
+        LogLine(kBanner);
+        if (!SelectInstanceByPopup())
+            return false;
+    }
+    LogFormat(L"Start instance %s", (LPCWSTR)m_strInstanceKey);
+    LogFormat(L"ExePath: %s", GetModulePath());
+    return true;
+}
+
+bool CAppSettings::SelectInstanceByPopup()
+{
+    bool shiftDown = (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0;
+    CInstanceList list;
+    list.Load();
+    int index = 0;
+    if (list.GetCount() > 1 || shiftDown) {
+        LogLine(L"Show SelectInstance popup");
+        if (!RunInstanceSelection(list, index))
+            return false;
+    }
+    m_strInstanceKey = list.GetKey(index);
+    LogResetPath();
+    return true;
+}
