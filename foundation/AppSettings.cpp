@@ -113,12 +113,20 @@ HWND CAppSettings::OwnerForShellCalls() const
 
 CString CAppSettings::GetDataFolder()
 {
+    // The log asks for this folder too: while the failure below is being
+    // logged, the log's own request gets the empty text without a word.
+    static thread_local bool reporting = false;
     wchar_t buffer[1024] = {0};
     if (FAILED(SHGetFolderPathW(NULL, kDataFolderCsidl, NULL, 0, buffer)))
         return CString();
     CString relative = CString(L"Folionex\\") + m_strInstanceKey + L"\\";
     if (!PathAppendW(buffer, relative)) {
-        LogFormat(L"GetDataFolder: the data folder path for instance '%s' is too long", (LPCWSTR)m_strInstanceKey);
+        if (!reporting) {
+            reporting = true;
+            LogFormat(L"GetDataFolder: the data folder path for instance '%s' is too long",
+                      (LPCWSTR)m_strInstanceKey);
+            reporting = false;
+        }
         return CString();
     }
     if (!PathFileExistsW(buffer))

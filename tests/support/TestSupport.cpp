@@ -81,6 +81,21 @@ CString ProgramFolder()
     return path.Left(path.ReverseFind(L'\\') + 1);
 }
 
+bool SplitStamp(const std::wstring& line, std::wstring* rest)
+{
+    static const wchar_t mask[] = L"9999.99.99 99:99:99 ";
+    const size_t n = wcslen(mask);
+    if (line.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (mask[i] == L'9' ? !iswdigit(line[i]) : line[i] != mask[i])
+            return false;
+    }
+    if (rest)
+        *rest = line.substr(n);
+    return true;
+}
+
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value)
 {
     wchar_t buf[4096];

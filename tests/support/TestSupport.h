@@ -26,6 +26,10 @@ bool FileExists(LPCWSTR path);
 // The folder of the running test program, with a final backslash.
 CString ProgramFolder();
 
+// A log line's time stamp "yyyy.mm.dd hh:mm:ss ": true when the line starts
+// with one, and the text after it goes to rest.
+bool SplitStamp(const std::wstring& line, std::wstring* rest);
+
 // Registry reads without the class library, for checking what was written.
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value);
 bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value);
