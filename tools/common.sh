@@ -24,14 +24,19 @@ runnable_arch() {
   fi
 }
 
-# build ARCH [cmake options...]: configures and builds $ROOT/build-ARCH.
+# build ARCH [TARGET...]: configures $ROOT/build-ARCH and builds the targets
+# (everything, tests included, when none is named).
 build() {
   local arch=$1; shift
   local dir="$ROOT/build-$arch"
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-$arch-posix.cmake" \
-        -DCMAKE_BUILD_TYPE=Release "$@" >"$dir.configure.log" 2>&1 \
+        -DCMAKE_BUILD_TYPE=Release -DFOLIONEX_TESTS=ON >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log" >&2; return 1; }
-  cmake --build "$dir" -j"$(nproc)"
+  if [ $# -gt 0 ]; then
+    cmake --build "$dir" -j"$(nproc)" --target "$@"
+  else
+    cmake --build "$dir" -j"$(nproc)"
+  fi
 }
 
 wine_arch_of() {

@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" -DFOLIONEX_TESTS=OFF
+build "$arch" Folionex
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine-app" --arch "$(wine_arch_of "$arch")")
 exe="$dir/bin/Folionex.exe"
