@@ -281,3 +281,18 @@ bool CAppSettings::SelectInstanceByPopup()
     LogResetPath();
     return true;
 }
+
+// ---------------------------------------------------------------------------
+// The UI-thread task queue
+
+void CAppSettings::QueueTask(CTask* task)
+{
+    m_taskQueue.Push(task);
+}
+
+void CAppSettings::RunPendingTask()
+{
+    m_taskRunner.SetSource(&m_taskQueue);
+    m_taskRunner.SetMaxPasses(1);
+    m_taskRunner.Run();
+}

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include "afxstr.h"
+#include "foundation/Task.h"
 
 class CVelindoDlg;
 class CWnd;
@@ -63,12 +64,21 @@ public:
     CVelindoDlg* GetMainDialog() const { return m_pMainDlg; }
     HWND GetMainWindow() const;
 
+    // The UI-thread task queue. QueueTask: any thread; the caller then posts
+    // "FOLIONEX_TASK" to the main dialog. RunPendingTask: UI thread only;
+    // runs at most one task. Tasks still queued when the settings object
+    // goes are deleted without running.
+    void QueueTask(CTask* task);
+    void RunPendingTask();
+
     static const wchar_t kDefaultServerUrl[];
 
 private:
     HWND OwnerForShellCalls() const;
 
     CString m_strInstanceKey;
+    CTaskStack m_taskQueue;
+    CTaskRunner m_taskRunner;
     CVelindoDlg* m_pMainDlg;
     CWnd* m_pMainWnd;
     DWORD m_uiThreadId;
