@@ -1,0 +1,299 @@
+#include "storage/UgyiratStore.h"
+#include "foundation/AppSettings.h"
+#include "foundation/Log.h"
+#include "storage/CtUgyirat_Sqlite.h"
+#include <shlobj.h>
+#include <time.h>
+
+CUgyiratStore::CUgyiratStore(CRDBTable* table) : m_pTable(table), m_bOffline(false), m_pCentral(NULL)
+{
+}
+
+CUgyiratStore::~CUgyiratStore()
+{
+    delete m_pTable;
+}
+
+CString CUgyiratStore::CentralConnectionString() const
+{
+    return m_pCentral ? m_pCentral->GetConnectionString() : CString();
+}
+
+void CUgyiratStore::AddNames(const CUgyiratRecord& record)
+{
+    m_partyNames.insert(CString(record.UgyfelNeve));
+    m_partyNames.insert(CString(record.EllenfelNeve));
+    m_caseTypes.insert(CString(record.UgyJellege));
+}
+
+bool CUgyiratStore::LoadFromDatabase()
+{
+    if (!m_pTable || !m_pTable->OpenSelect()) {
+        if (m_pTable)
+            m_pTable->Close();
+        LogFormat(L"Load from database failed! %s", (LPCWSTR)CentralConnectionString());
+        m_bOffline = true;
+        return false;
+    }
+    // A fresh map, taken only when the whole table was read.
+    RecordMap fresh;
+    bool complete = true;
+    while (m_pTable->MoveNext()) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        if (!m_pTable->GetRecord(record)) {
+            complete = false;
+            break;
+        }
+        fresh.insert_or_assign(UgyiratKey(record), record);
+    }
+    if (m_pTable->ReadFailed())
+        complete = false;
+    m_pTable->Close();
+    if (!complete) {
+        LogFormat(L"Load from database failed! %s", (LPCWSTR)CentralConnectionString());
+        LogFormat(L"Load from database: the read broke off after %d records; the previous %d are kept",
+                  (int)fresh.size(), (int)m_records.size());
+        m_bOffline = true;
+        return false;
+    }
+    m_records.swap(fresh);
+    for (const auto& item : m_records)
+        AddNames(item.second);
+    LogFormat(L"Load from database %d", (int)m_records.size());
+    m_bOffline = false;
+    return true;
+}
+
+bool CUgyiratStore::LoadFromBackup()
+{
+    m_bOffline = true;
+    CAppSettings* settings = GetAppSettings();
+    CString path = settings ? settings->GetBackupFilePath() : CString();
+    CtUgyirat_Sqlite table;
+    if (!table.OpenSelect()) {
+        LogFormat(L"Load from backup failed! %s", (LPCWSTR)path);
+        return false;
+    }
+    // Records the backup lacks stay: the read goes into a copy of the map,
+    // which replaces it only when the whole file was read.
+    RecordMap merged(m_records);
+    while (table.MoveNext()) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        if (table.GetRecord(record))
+            merged.insert_or_assign(UgyiratKey(record), record);
+    }
+    bool failed = table.ReadFailed();
+    table.Close();
+    if (failed) {
+        LogFormat(L"Load from backup failed! %s", (LPCWSTR)path);
+        return false;
+    }
+    m_records.swap(merged);
+    LogFormat(L"Load from backup %s %d", (LPCWSTR)path, (int)m_records.size());
+    return true;
+}
+
+bool CUgyiratStore::CreateBackup()
+{
+    if (m_bOffline || m_records.empty())
+        return true;
+    if (!m_pTable || !m_pTable->OpenSelect()) {
+        if (m_pTable)
+            m_pTable->Close();
+        LogFormat(L"Open SQL failed! [%s]", (LPCWSTR)CentralConnectionString());
+        return true;
+    }
+    CConnectionManagerSqlite manager;
+    CString path = manager.GetConnectionString();
+    // The new file is written beside the old one and replaces it only when
+    // complete, so a failed copy never costs the backup that exists.
+    CString temp = path + L".new";
+    CtUgyirat_Sqlite target;
+    if (path.IsEmpty() || !target.CreateDatabaseAt(temp)) {
+        m_pTable->Close();
+        DeleteFileW(temp);
+        LogFormat(L"Create backup failed! %s", (LPCWSTR)path);
+        return false;
+    }
+    LogFormat(L"Create backup %s", (LPCWSTR)path);
+    target.SetPath(temp);
+    if (!target.BeginBulkInsert()) {
+        m_pTable->Close();
+        target.Close();
+        DeleteFileW(temp);
+        LogFormat(L"Create backup failed! %s", (LPCWSTR)path);
+        return false;
+    }
+    DWORD start = GetTickCount();
+    int read = 0, inserted = 0;
+    bool readOk = true;
+    while (m_pTable->MoveNext()) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        if (!m_pTable->GetRecord(record)) {
+            readOk = false;
+            break;
+        }
+        ++read;
+        if (target.Insert(record))
+            ++inserted;
+    }
+    if (m_pTable->ReadFailed())
+        readOk = false;
+    bool committed = target.EndBulkInsert();
+    m_pTable->Close();
+    target.Close();
+    LogFormat(L"Backup result: %d (%dms)", inserted, (int)(GetTickCount() - start));
+    if (!readOk || !committed || inserted != read) {
+        DeleteFileW(temp);
+        LogFormat(L"Create backup failed! %s (read %d, written %d%s%s); the old backup is kept", (LPCWSTR)path,
+                  read, inserted, readOk ? L"" : L", the read broke off", committed ? L"" : L", commit failed");
+        return false;
+    }
+    if (!MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+        DWORD error = GetLastError();
+        DeleteFileW(temp);
+        LogFormat(L"Create backup failed! %s (replace error %u); the old backup is kept", (LPCWSTR)path, error);
+        return false;
+    }
+    return true;
+}
+
+CUgyiratRecord* CUgyiratStore::Find(int key)
+{
+    auto it = m_records.find(key);
+    return it == m_records.end() ? NULL : &it->second;
+}
+
+int CUgyiratStore::GetNextNr(int year)
+{
+    if (year == 0) {
+        __time64_t now = _time64(NULL);
+        struct tm t;
+        if (_localtime64_s(&t, &now) == 0)
+            year = t.tm_year + 1900;
+    }
+    int next = 1;
+    for (const auto& item : m_records)
+        if (item.second.Ev == year && item.second.Nr >= next)
+            next = item.second.Nr + 1;
+    return next;
+}
+
+bool CUgyiratStore::Insert(const CUgyiratRecord& record)
+{
+    if (m_bOffline || !m_pTable || record.Nr > kMaxUgyiratNr)
+        return false;
+    int key = UgyiratKey(record);
+    if (m_records.count(key))
+        return false;
+    if (!m_pTable->Insert(record))
+        return false;
+    m_records[key] = record;
+    AddNames(record);
+    return true;
+}
+
+bool CUgyiratStore::Update(int oldKey, const CUgyiratRecord& record)
+{
+    if (m_bOffline || !m_pTable || oldKey != UgyiratKey(record) || record.Nr > kMaxUgyiratNr)
+        return false;
+    if (!m_pTable->Update(record, oldKey))
+        return false;
+    m_records[UgyiratKey(record)] = record;
+    AddNames(record);
+    return true;
+}
+
+bool CUgyiratStore::Delete(int key)
+{
+    if (m_bOffline || !m_pTable)
+        return false;
+    auto it = m_records.find(key);
+    if (it == m_records.end())
+        return false;
+    if (!m_pTable->Delete(it->second))
+        return false;
+    m_records.erase(it);
+    return true;
+}
+
+void CUgyiratStore::SetAllapot(int year, int nr, int state)
+{
+    if (m_bOffline || !m_pTable)
+        return;
+    CUgyiratRecord* record = Find(MakeUgyiratKey(year, nr));
+    if (!record)
+        return;
+    CString sql;
+    sql.Format(L"UPDATE tUgyirat SET Allapot = %d WHERE Ev = %d AND Nr = %d", state, year, nr);
+    if (m_pTable->Exec(sql))
+        record->Allapot = state;
+}
+
+bool CUgyiratStore::DeleteAllRows()
+{
+    return m_pTable && m_pTable->Exec(L"DELETE FROM tUgyirat;");
+}
+
+int CUgyiratStore::CountRows()
+{
+    CString text;
+    if (!m_pTable || !m_pTable->QueryScalar(L"SELECT COUNT(*) FROM tUgyirat", text))
+        return -1;
+    return _wtoi(text);
+}
+
+bool CUgyiratStore::CheckStructure()
+{
+    return m_pTable && m_pTable->CheckStructure();
+}
+
+void CUgyiratStore::LoadDirectorySettings()
+{
+    CAppSettings* settings = GetAppSettings();
+    if (!settings)
+        return;
+    DirRoot = settings->GetProfileString(L"DirRoot", L"");
+    if (DirRoot.IsEmpty()) {
+        wchar_t docs[MAX_PATH] = {0};
+        if (SUCCEEDED(SHGetFolderPathW(NULL, CSIDL_PERSONAL, NULL, 0, docs))) {
+            DirRoot = docs;
+            if (DirRoot.IsEmpty() || DirRoot.Right(1) != L"\\")
+                DirRoot += L"\\";
+        }
+        settings->WriteProfileString(L"DirRoot", DirRoot);
+    }
+    DirPath = settings->GetProfileString(L"DirPath", L"");
+    if (DirPath.IsEmpty()) {
+        DirPath = L"[YEAR]\\[UgyfelNeve][ISNOTNULL_EN][EllenfelNeve] ([YEAR]#[NR])";
+        settings->WriteProfileString(L"DirPath", DirPath);
+    }
+    DirIsNotNullUN = settings->GetProfileString(L"DirIsNotNullUN", L"");
+    DirIsNotNull_EN = settings->GetProfileString(L"DirIsNotNull_EN", L"");
+    if (DirIsNotNull_EN.IsEmpty()) {
+        DirIsNotNull_EN = L" - ";
+        settings->WriteProfileString(L"DirIsNotNull_EN", DirIsNotNull_EN);
+    }
+    LogDirectorySettings();
+}
+
+void CUgyiratStore::SetDirRoot(LPCWSTR folder)
+{
+    DirRoot = folder;
+    if (DirRoot.IsEmpty() || DirRoot.Right(1) != L"\\")
+        DirRoot += L"\\";
+    if (CAppSettings* settings = GetAppSettings())
+        settings->WriteProfileString(L"DirRoot", DirRoot);
+}
+
+void CUgyiratStore::LogDirectorySettings()
+{
+    LogLine(L"Directory settings");
+    LogFormat(L" # DirRoot         = %s", (LPCWSTR)DirRoot);
+    LogFormat(L" # DirPath         = %s", (LPCWSTR)DirPath);
+    LogFormat(L" # DirIsNotNull_UN = %s", (LPCWSTR)DirIsNotNullUN);
+    LogFormat(L" # DirIsNotNull_EN = %s", (LPCWSTR)DirIsNotNull_EN);
+}

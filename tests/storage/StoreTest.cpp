@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include "StorageTestSupport.h"
+#include "storage/UgyiratStore.h"
+#include "support/TestSupport.h"
+#include <shlobj.h>
+
+namespace {
+
+using namespace testing_support;
+
+// A store whose central table is a SQLite file of its own, wrapped so that
+// tests can make it fail.
+class StoreTest : public ::testing::Test
+{
+protected:
+    StoreTest() : env(L"StoreTest") {}
+
+    void SetUp() override
+    {
+        centralPath = env.Folder() + L"central.db";
+        auto central = MakeCentralTable(centralPath);
+        ASSERT_TRUE(central);
+        table = new CFailingTable(central.release());
+        store.reset(new CUgyiratStore(table));
+    }
+
+    // Rows straight into the central file, past the store.
+    void AddCentral(const CUgyiratRecord& r)
+    {
+        CtUgyirat_Sqlite t;
+        t.SetPath(centralPath);
+        ASSERT_TRUE(t.Insert(r));
+    }
+
+    void WriteBackup(std::initializer_list<CUgyiratRecord> records)
+    {
+        CConnectionManagerSqlite manager;
+        ASSERT_TRUE(manager.CreateDatabase());
+        CtUgyirat_Sqlite t;
+        for (const auto& r : records)
+            ASSERT_TRUE(t.Insert(r));
+    }
+
+    int BackupRows()
+    {
+        CtUgyirat_Sqlite t;
+        CString n;
+        if (!t.QueryScalar(L"SELECT COUNT(*) FROM tUgyirat", n))
+            return -1;
+        return _wtoi(n);
+    }
+
+    CStorageEnvironment env;
+    CString centralPath;
+    CFailingTable* table = nullptr;
+    std::unique_ptr<CUgyiratStore> store;
+};
+
+TEST_F(StoreTest, LoadsFromTheDatabaseWithNames)
+{
+    AddCentral(MakeRecord(2024, 1, L"Kiss", L"Nagy", L"Polgári"));
+    AddCentral(MakeRecord(2024, 2, L"", L"Nagy", L"Büntető"));
+    AddCentral(MakeRecord(2023, 7, L"Kiss", L"Tóth", L"Polgári"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    EXPECT_FALSE(store->m_bOffline);
+    ASSERT_EQ(store->m_records.size(), 3u);
+    EXPECT_EQ(store->m_records.begin()->second.Ev, 2023) << "ordered by year, then number";
+    EXPECT_EQ(store->m_partyNames, (CUgyiratStore::NameSet{L"", L"Kiss", L"Nagy", L"Tóth"}));
+    EXPECT_EQ(store->m_caseTypes, (CUgyiratStore::NameSet{L"Büntető", L"Polgári"}));
+    ASSERT_NE(store->Find(MakeUgyiratKey(2024, 2)), nullptr);
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 3)), nullptr);
+}
+
+TEST_F(StoreTest, OfTwoRowsWithOneKeyTheLaterStays)
+{
+    AddCentral(MakeRecord(2024, 1, L"első"));
+    AddCentral(MakeRecord(2024, 1, L"második"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    ASSERT_EQ(store->m_records.size(), 1u);
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 1))->UgyfelNeve, L"második");
+}
+
+TEST_F(StoreTest, ReadThatBreaksOffKeepsThePreviousMap)
+{
+    for (int i = 1; i <= 5; ++i)
+        AddCentral(MakeRecord(2024, i));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    AddCentral(MakeRecord(2024, 6));
+    table->failReadAfter = 3;
+    EXPECT_FALSE(store->LoadFromDatabase());
+    EXPECT_TRUE(store->m_bOffline);
+    EXPECT_EQ(store->m_records.size(), 5u);
+
+    table->failReadAfter = -1;
+    table->failOpen = true;
+    EXPECT_FALSE(store->LoadFromDatabase());
+    EXPECT_EQ(store->m_records.size(), 5u);
+}
+
+TEST_F(StoreTest, BackupLoadAfterAFailedCentralLoadMerges)
+{
+    AddCentral(MakeRecord(2024, 1, L"központi"));
+    AddCentral(MakeRecord(2024, 2, L"csak központi"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    WriteBackup({MakeRecord(2024, 1, L"mentett"), MakeRecord(2024, 3, L"csak mentett")});
+    table->failOpen = true;
+    EXPECT_FALSE(store->LoadFromDatabase());
+    ASSERT_TRUE(store->LoadFromBackup());
+    EXPECT_TRUE(store->m_bOffline);
+    ASSERT_EQ(store->m_records.size(), 3u);
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 1))->UgyfelNeve, L"mentett");
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"csak központi");
+}
+
+TEST_F(StoreTest, MissingBackupFailsAndLeavesTheStoreOffline)
+{
+    EXPECT_FALSE(store->LoadFromBackup());
+    EXPECT_TRUE(store->m_bOffline);
+}
+
+TEST_F(StoreTest, ChangesAreRefusedWhileOffline)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    store->m_bOffline = true;
+    EXPECT_FALSE(store->Insert(MakeRecord(2024, 1)));
+    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 1), MakeRecord(2024, 1)));
+    EXPECT_FALSE(store->Delete(MakeUgyiratKey(2024, 1)));
+    store->SetAllapot(2024, 1, 0);
+    EXPECT_EQ(table->changeCalls, 0);
+    EXPECT_TRUE(store->m_records.empty());
+}
+
+TEST_F(StoreTest, InsertUpdateDeleteGoToTheTableFirst)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 1, L"Kiss", L"Nagy", L"Munkajog")));
+    EXPECT_EQ(store->m_caseTypes.count(L"Munkajog"), 1u);
+
+    int calls = table->changeCalls;
+    EXPECT_FALSE(store->Insert(MakeRecord(2024, 1))) << "a key already in the map";
+    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 1), MakeRecord(2024, 2))) << "the key never changes";
+    EXPECT_FALSE(store->Delete(MakeUgyiratKey(2030, 1))) << "a key not in the map";
+    EXPECT_EQ(table->changeCalls, calls);
+
+    ASSERT_TRUE(store->Update(MakeUgyiratKey(2024, 1), MakeRecord(2024, 1, L"Kovács")));
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 1))->UgyfelNeve, L"Kovács");
+    EXPECT_EQ(store->m_partyNames.count(L"Kiss"), 1u) << "names only ever enter the sets";
+
+    table->failChanges = true;
+    EXPECT_FALSE(store->Insert(MakeRecord(2024, 5)));
+    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 1), MakeRecord(2024, 1, L"Más")));
+    EXPECT_FALSE(store->Delete(MakeUgyiratKey(2024, 1)));
+    store->SetAllapot(2024, 1, 0);
+    EXPECT_EQ(store->m_records.size(), 1u);
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 1))->UgyfelNeve, L"Kovács");
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 1);
+
+    table->failChanges = false;
+    store->SetAllapot(2024, 1, 0);
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 0);
+    ASSERT_TRUE(store->Delete(MakeUgyiratKey(2024, 1)));
+    EXPECT_TRUE(store->m_records.empty());
+    EXPECT_EQ(store->CountRows(), 0);
+}
+
+TEST_F(StoreTest, NumbersAboveTheKeyRangeAreRefused)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    EXPECT_TRUE(store->Insert(MakeRecord(2025, 1)));
+    EXPECT_FALSE(store->Insert(MakeRecord(2024, 65537))) << "its key would be 2025/1's";
+    EXPECT_FALSE(store->Insert(MakeRecord(2024, 65536)));
+    EXPECT_TRUE(store->Insert(MakeRecord(2024, 65535)));
+    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 65537), MakeRecord(2024, 65537)));
+}
+
+TEST_F(StoreTest, NextFreeNumber)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    EXPECT_EQ(store->GetNextNr(2024), 1);
+    for (int nr : {1, 2, 7})
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, nr)));
+    ASSERT_TRUE(store->Insert(MakeRecord(2023, 40)));
+    EXPECT_EQ(store->GetNextNr(2024), 8);
+    EXPECT_EQ(store->GetNextNr(2023), 41);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    ASSERT_TRUE(store->Insert(MakeRecord(now.wYear, 3)));
+    EXPECT_EQ(store->GetNextNr(0), 4) << "year 0 is the current year";
+}
+
+TEST_F(StoreTest, CreateBackupCopiesTheCentralTable)
+{
+    for (int i = 1; i <= 20; ++i)
+        AddCentral(MakeRecord(2024, i, L"Őz Ügyfél"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    ASSERT_TRUE(store->CreateBackup());
+    EXPECT_EQ(BackupRows(), 20);
+    EXPECT_FALSE(FileExists(env.BackupPath() + L".new"));
+
+    CUgyiratStore fromBackup(nullptr);
+    ASSERT_TRUE(fromBackup.LoadFromBackup());
+    EXPECT_EQ(fromBackup.m_records.size(), 20u);
+    EXPECT_STREQ(fromBackup.Find(MakeUgyiratKey(2024, 20))->UgyfelNeve, L"Őz Ügyfél");
+}
+
+TEST_F(StoreTest, CreateBackupDoesNothingOfflineOrWhenEmpty)
+{
+    WriteBackup({MakeRecord(2020, 1)});
+    ASSERT_TRUE(store->LoadFromDatabase());
+    EXPECT_TRUE(store->CreateBackup()) << "empty map";
+    EXPECT_EQ(BackupRows(), 1);
+    AddCentral(MakeRecord(2024, 1));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    store->m_bOffline = true;
+    EXPECT_TRUE(store->CreateBackup());
+    EXPECT_EQ(BackupRows(), 1);
+    store->m_bOffline = false;
+    table->failOpen = true;
+    EXPECT_TRUE(store->CreateBackup()) << "a failed central read is not a failure of the backup";
+    EXPECT_EQ(BackupRows(), 1);
+}
+
+TEST_F(StoreTest, CreateBackupThatFailsHalfWayKeepsTheOldFile)
+{
+    WriteBackup({MakeRecord(2020, 1), MakeRecord(2020, 2)});
+    for (int i = 1; i <= 10; ++i)
+        AddCentral(MakeRecord(2024, i));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    table->failReadAfter = 4;
+    EXPECT_FALSE(store->CreateBackup());
+    EXPECT_EQ(BackupRows(), 2);
+    EXPECT_FALSE(FileExists(env.BackupPath() + L".new"));
+
+    // A backup file in a folder that does not exist cannot be written.
+    table->failReadAfter = -1;
+    env.Settings().WriteProfileString(L"BackupFile", env.Folder() + L"nincs\\mentes.bkp");
+    EXPECT_FALSE(store->CreateBackup());
+}
+
+TEST_F(StoreTest, DirectorySettings)
+{
+    store->LoadDirectorySettings();
+    wchar_t docs[MAX_PATH] = {0};
+    SHGetFolderPathW(NULL, CSIDL_PERSONAL, NULL, 0, docs);
+    EXPECT_EQ(store->DirRoot, CString(docs) + L"\\");
+    EXPECT_EQ(store->DirPath, L"[YEAR]\\[UgyfelNeve][ISNOTNULL_EN][EllenfelNeve] ([YEAR]#[NR])");
+    EXPECT_EQ(store->DirIsNotNullUN, L"");
+    EXPECT_EQ(store->DirIsNotNull_EN, L" - ");
+    EXPECT_EQ(env.Settings().GetProfileString(L"DirPath", L""), store->DirPath);
+    EXPECT_EQ(env.Settings().GetProfileString(L"DirIsNotNull_EN", L""), L" - ");
+    EXPECT_EQ(env.Settings().GetProfileString(L"DirIsNotNullUN", L"missing"), L"missing");
+
+    struct Case {
+        LPCWSTR in, want;
+    } cases[] = {{L"D:\\Ügyek", L"D:\\Ügyek\\"}, {L"D:\\Ügyek\\", L"D:\\Ügyek\\"}, {L"", L"\\"}};
+    for (const auto& c : cases) {
+        store->SetDirRoot(c.in);
+        EXPECT_EQ(store->DirRoot, c.want);
+        EXPECT_EQ(env.Settings().GetProfileString(L"DirRoot", L""), c.want);
+    }
+}
+
+} // namespace
