@@ -20,8 +20,9 @@ public:
     explicit CAes256(const BYTE* key);
     ~CAes256();
 
-    // Enciphers or deciphers `blocks` blocks of 16 bytes; in and out may be
-    // the same buffer.
+    // Enciphers or deciphers `blocks` blocks of 16 bytes. out may be in, or
+    // lie before it in the same buffer: each block is read whole before its
+    // result is stored.
     void EncryptBlocks(const BYTE* in, BYTE* out, size_t blocks) const;
     void DecryptBlocks(const BYTE* in, BYTE* out, size_t blocks) const;
 

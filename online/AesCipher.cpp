@@ -1,6 +1,7 @@
 #include "online/AesCipher.h"
 #include <string.h>
 #include <new>
+#include <memory>
 #include <vector>
 #include "online/Aes256.h"
 #include "online/WholeFile.h"
@@ -15,6 +16,28 @@ const DWORD kMaxPlain = 0xFFFFFFFFu - kHeaderBytes - (kBlockBytes - 1);
 size_t ContainerLength(DWORD n)
 {
     return kHeaderBytes + (size_t)kBlockBytes * (((size_t)n + kBlockBytes - 1) / kBlockBytes);
+}
+
+void StoreLength(BYTE* container, DWORD n)
+{
+    container[0] = (BYTE)n;
+    container[1] = (BYTE)(n >> 8);
+    container[2] = (BYTE)(n >> 16);
+    container[3] = (BYTE)(n >> 24);
+}
+
+// The plaintext length of a container that can be read whole: at least one
+// byte after the length field, a length field that fits in what follows it,
+// and only whole blocks (a partial last block is refused, never read past).
+bool ReadableLength(const BYTE* container, DWORD size, DWORD& n)
+{
+    if (!container || size < kHeaderBytes + 1) {
+        return false;
+    }
+    n = (DWORD)container[0] | ((DWORD)container[1] << 8) | ((DWORD)container[2] << 16) |
+        ((DWORD)container[3] << 24);
+    DWORD body = size - kHeaderBytes;
+    return n <= body && body % kBlockBytes == 0;
 }
 
 } // namespace
@@ -68,82 +91,97 @@ bool CAesCipher::AllocateOutput(size_t length)
     if (!m_output) {
         return false;
     }
-    memset(m_output, 0, length);
     m_outputLength = (DWORD)length;
     return true;
 }
 
 const BYTE* CAesCipher::Encrypt(const void* data, DWORD n)
 {
+    // The previous output goes only once this one is built: data may be it.
+    std::unique_ptr<BYTE[]> previous(m_output);
+    m_output = NULL;
     Reset();
     if ((!data && n != 0) || n > kMaxPlain || !AllocateOutput(ContainerLength(n))) {
         return NULL;
     }
     m_plainLength = n;
-    m_output[0] = (BYTE)n;
-    m_output[1] = (BYTE)(n >> 8);
-    m_output[2] = (BYTE)(n >> 16);
-    m_output[3] = (BYTE)(n >> 24);
+    StoreLength(m_output, n);
     if (n == 0) {
         return m_output;
     }
-    // The data goes into the zero-filled blocks, which are then enciphered
-    // where they are: the last block keeps its zero fill.
-    BYTE* blocks = m_output + kHeaderBytes;
-    memcpy(blocks, data, n);
+    // Whole pieces go straight from the data into the output; the last,
+    // partial one is filled up with zero bytes first.
+    const BYTE* in = (const BYTE*)data;
+    BYTE* out = m_output + kHeaderBytes;
+    size_t whole = n / kBlockBytes;
+    DWORD rest = n % kBlockBytes;
     CAes256 aes(m_key);
-    aes.EncryptBlocks(blocks, blocks, (m_outputLength - kHeaderBytes) / kBlockBytes);
+    aes.EncryptBlocks(in, out, whole);
+    if (rest != 0) {
+        BYTE last[kBlockBytes] = {0};
+        memcpy(last, in + whole * kBlockBytes, rest);
+        aes.EncryptBlocks(last, out + whole * kBlockBytes, 1);
+        SecureZeroMemory(last, sizeof(last));
+    }
     return m_output;
 }
 
 const BYTE* CAesCipher::Decrypt(const void* data, DWORD size)
 {
+    std::unique_ptr<BYTE[]> previous(m_output);
+    m_output = NULL;
     Reset();
-    if (!data || size < kHeaderBytes + 1) {
-        return NULL;
-    }
-    const BYTE* bytes = (const BYTE*)data;
-    DWORD n = (DWORD)bytes[0] | ((DWORD)bytes[1] << 8) | ((DWORD)bytes[2] << 16) | ((DWORD)bytes[3] << 24);
-    DWORD body = size - kHeaderBytes;
-    // The length field must fit in what follows it, and only whole blocks
-    // are read: a partial last block is refused, never read past.
-    if (n > body || body % kBlockBytes != 0 || !AllocateOutput(body)) {
+    const BYTE* container = (const BYTE*)data;
+    DWORD n = 0;
+    if (!ReadableLength(container, size, n) || !AllocateOutput(size - kHeaderBytes)) {
         return NULL;
     }
     CAes256 aes(m_key);
-    aes.DecryptBlocks(bytes + kHeaderBytes, m_output, body / kBlockBytes);
+    aes.DecryptBlocks(container + kHeaderBytes, m_output, m_outputLength / kBlockBytes);
     m_plainLength = n;
     return m_output;
 }
 
+// The files are worked on in the buffer they were read into, so a backup is
+// held in memory once.
 bool CAesCipher::EncryptFile(LPCWSTR source, LPCWSTR destination)
 {
-    std::unique_ptr<BYTE[]> data;
+    Reset();
+    std::unique_ptr<BYTE[]> buffer;
     size_t size = 0;
-    if (!ReadWholeFile(source, data, size, 0, kMaxPlain)) {
+    if (!ReadWholeFile(source, buffer, size, kHeaderBytes, kBlockBytes, kMaxPlain)) {
         return false;
     }
-    const BYTE* output = Encrypt(data.get(), (DWORD)size);
-    data.reset();
-    if (!output) {
-        return false;
-    }
-    return WriteWholeFile(destination, output, m_outputLength);
+    DWORD n = (DWORD)size;
+    size_t length = ContainerLength(n);
+    BYTE* blocks = buffer.get() + kHeaderBytes;
+    memset(blocks + n, 0, length - kHeaderBytes - n);
+    StoreLength(buffer.get(), n);
+    CAes256 aes(m_key);
+    aes.EncryptBlocks(blocks, blocks, (length - kHeaderBytes) / kBlockBytes);
+    m_output = buffer.release();
+    m_outputLength = (DWORD)length;
+    m_plainLength = n;
+    return WriteWholeFile(destination, m_output, m_outputLength);
 }
 
 bool CAesCipher::DecryptFile(LPCWSTR source, LPCWSTR destination)
 {
-    std::unique_ptr<BYTE[]> data;
+    Reset();
+    std::unique_ptr<BYTE[]> buffer;
     size_t size = 0;
-    if (!ReadWholeFile(source, data, size, 0, 0xFFFFFFFFu)) {
+    DWORD n = 0;
+    if (!ReadWholeFile(source, buffer, size, 0, 0, 0xFFFFFFFFu) || !ReadableLength(buffer.get(), (DWORD)size, n)) {
         return false;
     }
-    const BYTE* output = Decrypt(data.get(), (DWORD)size);
-    data.reset();
-    if (!output) {
-        return false;
-    }
-    return WriteWholeFile(destination, output, m_plainLength);
+    // Each block lands 4 bytes before where it was read, over the length field.
+    DWORD body = (DWORD)size - kHeaderBytes;
+    CAes256 aes(m_key);
+    aes.DecryptBlocks(buffer.get() + kHeaderBytes, buffer.get(), body / kBlockBytes);
+    m_output = buffer.release();
+    m_outputLength = body;
+    m_plainLength = n;
+    return WriteWholeFile(destination, m_output, m_plainLength);
 }
 
 CString CAesCipher::EncryptString(LPCWSTR text)

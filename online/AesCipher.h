@@ -61,7 +61,7 @@ private:
     CAesCipher& operator=(const CAesCipher&) = delete;
 
     void SetKeyText(const char* keyText, size_t length);
-    // A zero-filled output of `length` bytes; false when memory runs out.
+    // An output of `length` bytes, not initialised; false when memory runs out.
     bool AllocateOutput(size_t length);
 
     BYTE m_key[KEY_BYTES];

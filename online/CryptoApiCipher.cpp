@@ -63,7 +63,7 @@ bool CCryptoApiCipher::EncryptFile(LPCWSTR source, LPCWSTR destination)
 {
     std::unique_ptr<BYTE[]> data;
     size_t size = 0;
-    if (!m_key || !ReadWholeFile(source, data, size, kPaddingRoom, 0xFFFFFFFFu - kPaddingRoom)) {
+    if (!m_key || !ReadWholeFile(source, data, size, 0, kPaddingRoom, 0xFFFFFFFFu - kPaddingRoom)) {
         return false;
     }
     DWORD length = (DWORD)size;
@@ -77,7 +77,7 @@ bool CCryptoApiCipher::DecryptFile(LPCWSTR source, LPCWSTR destination)
 {
     std::unique_ptr<BYTE[]> data;
     size_t size = 0;
-    if (!m_key || !ReadWholeFile(source, data, size, 0, 0xFFFFFFFFu)) {
+    if (!m_key || !ReadWholeFile(source, data, size, 0, 0, 0xFFFFFFFFu)) {
         return false;
     }
     DWORD length = (DWORD)size;

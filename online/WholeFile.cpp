@@ -32,7 +32,8 @@ private:
 
 } // namespace
 
-bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, size_t extra, size_t maxSize)
+bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, size_t front, size_t back,
+                   size_t maxSize)
 {
     data.reset();
     size = 0;
@@ -45,11 +46,13 @@ bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, si
     }
     LARGE_INTEGER length;
     if (!GetFileSizeEx(file.Get(), &length) || length.QuadPart < 0 ||
-        (unsigned long long)length.QuadPart > maxSize || (unsigned long long)length.QuadPart > SIZE_MAX - extra) {
+        (unsigned long long)length.QuadPart > maxSize || front > SIZE_MAX - back ||
+        (unsigned long long)length.QuadPart > SIZE_MAX - front - back) {
         return false;
     }
     size_t total = (size_t)length.QuadPart;
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[total + extra > 0 ? total + extra : 1]);
+    size_t room = front + total + back;
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[room > 0 ? room : 1]);
     if (!buffer) {
         return false;
     }
@@ -57,7 +60,7 @@ bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, si
     while (done < total) {
         DWORD want = (DWORD)(total - done < kChunk ? total - done : kChunk);
         DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer.get() + done, want, &got, NULL) || got == 0) {
+        if (!ReadFile(file.Get(), buffer.get() + front + done, want, &got, NULL) || got == 0) {
             return false;
         }
         done += got;

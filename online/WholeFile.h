@@ -5,10 +5,11 @@
 #include <windows.h>
 #include <memory>
 
-// Reads every byte of the file into a new buffer of `extra` more bytes than
-// the file holds (left uninitialised); false when the file cannot be opened,
-// is larger than `maxSize`, memory runs out or fewer bytes come than its size.
-bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, size_t extra = 0,
+// Reads every byte of the file into a new buffer, behind `front` bytes and
+// followed by `back` bytes of room (both left uninitialised); false when the
+// file cannot be opened, is larger than `maxSize`, memory runs out or fewer
+// bytes come than its size.
+bool ReadWholeFile(LPCWSTR path, std::unique_ptr<BYTE[]>& data, size_t& size, size_t front = 0, size_t back = 0,
                    size_t maxSize = 0xFFFFFFF0u);
 
 // Creates the file and writes the bytes; true when every byte was written.

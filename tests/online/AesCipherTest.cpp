@@ -153,6 +153,18 @@ TEST(AesCipherTest, ContainerLengthIsFourPlusWholeBlocks)
     }
 }
 
+TEST(AesCipherTest, ItsOwnOutputMayBeFedBack)
+{
+    std::string data = Bytes(1000);
+    CAesCipher aes("titok");
+    ASSERT_NE(aes.Encrypt(data.data(), (DWORD)data.size()), nullptr);
+    std::string container = OutputOf(aes);
+    ASSERT_NE(aes.Decrypt(aes.GetOutput(), aes.GetOutputLength()), nullptr);
+    EXPECT_EQ(PlainOf(aes), data);
+    ASSERT_NE(aes.Encrypt(aes.GetOutput(), aes.GetPlainLength()), nullptr);
+    EXPECT_EQ(OutputOf(aes), container);
+}
+
 TEST(AesCipherTest, EqualPiecesGiveEqualBlocks)
 {
     std::string piece = Bytes(16, 5);
