@@ -160,3 +160,8 @@ public:
     // GDTR_MIN | GDTR_MAX for the bounds that are set.
     DWORD GetRange(SYSTEMTIME* pMinRange, SYSTEMTIME* pMaxRange) const;
 };
+
+static_assert(sizeof(CHeaderCtrl) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CListCtrl) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CProgressCtrl) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CDateTimeCtrl) == sizeof(CWnd), "a wrapper holds the handle only");

@@ -174,3 +174,11 @@ public:
     int GetSel(int nIndex) const { return (int)SendMsg(LB_GETSEL, (WPARAM)nIndex, 0); }
     int GetTopIndex() const { return (int)SendMsg(LB_GETTOPINDEX, 0, 0); }
 };
+
+// The wrappers are the handle and nothing more: a temporary CWnd from
+// GetDlgItem may be used as any of them.
+static_assert(sizeof(CStatic) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CButton) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CEdit) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CComboBox) == sizeof(CWnd), "a wrapper holds the handle only");
+static_assert(sizeof(CListBox) == sizeof(CWnd), "a wrapper holds the handle only");

@@ -388,8 +388,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         if (lParam && OnNotify(wParam, lParam, &lResult))
             bHandled = TRUE;
     } else {
-        UINT nKey = (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) ? WM_CTLCOLOR : message;
-        const AFX_MSGMAP_ENTRY* e = FindMessageEntry(GetMessageMap(), nKey, 0, 0);
+        const AFX_MSGMAP_ENTRY* e = FindMessageEntry(GetMessageMap(), message, 0, 0);
+        // Every WM_CTLCOLOR* also goes to ON_WM_CTLCOLOR (CWnd's map has one).
+        if (!e && message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+            e = FindMessageEntry(GetMessageMap(), WM_CTLCOLOR, 0, 0);
         if (e) {
             AFX_MSGCALL call = {message, wParam, lParam, 0, &lResult};
             bHandled = e->pfn(this, call);

@@ -131,7 +131,6 @@ TEST_F(ControlsTest, ListControlRowsChecksAndSelection)
 {
     CScriptDlg dlg(IDD_AFXTEST_FORM);
     CListCtrl list;
-    static_assert(sizeof(CListCtrl) == sizeof(CWnd), "a wrapper holds the handle only");
     dlg.exchange = [&](CDataExchange* pDX) { DDX_Control(pDX, IDC_T_GRID, list); };
     dlg.steps.push_back([&](CScriptDlg&) {
         list.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);

@@ -1,11 +1,13 @@
 // Modal dialogs (the loop, owners, end codes, templates) and the data
 // exchange with its checks, driven from inside the dialogs' modal loops.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "WindowTestRes.h"
 #include "WindowTestSupport.h"
 #include "afxapp.h"
+#include "afxcmn.h"
 #include "afxctl.h"
 
 using namespace window_test;
@@ -200,6 +202,84 @@ TEST_F(DialogTest, TemplatesOfARegisteredClassAndDialogInitData)
         EXPECT_EQ(text, L"");
     }};
     EXPECT_EQ(form.DoModal(), IDABORT);
+}
+
+// A list that draws its rows itself: the reflected custom-draw answer must
+// reach the list view through the dialog.
+class CDrawList : public CListCtrl
+{
+public:
+    std::vector<DWORD> stages;
+
+protected:
+    afx_msg void OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult)
+    {
+        NMLVCUSTOMDRAW* pDraw = reinterpret_cast<NMLVCUSTOMDRAW*>(pNMHDR);
+        stages.push_back(pDraw->nmcd.dwDrawStage);
+        *pResult = pDraw->nmcd.dwDrawStage == CDDS_PREPAINT ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CDrawList, CListCtrl)
+    ON_NOTIFY_REFLECT(NM_CUSTOMDRAW, &CDrawList::OnCustomDraw)
+END_MESSAGE_MAP()
+
+class CNotifyDlg : public CScriptDlg
+{
+public:
+    CNotifyDlg() : CScriptDlg(IDD_AFXTEST_FORM) {}
+    CDrawList list;
+    int nParentCustomDraw = 0;
+    BOOL bRefuseChange = FALSE;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_T_GRID, list); }
+    afx_msg void OnListCustomDraw(NMHDR*, LRESULT*) { ++nParentCustomDraw; }
+    afx_msg void OnListItemChanging(NMHDR*, LRESULT* pResult) { *pResult = bRefuseChange; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CNotifyDlg, CScriptDlg)
+    ON_NOTIFY(NM_CUSTOMDRAW, IDC_T_GRID, &CNotifyDlg::OnListCustomDraw)
+    ON_NOTIFY(LVN_ITEMCHANGING, IDC_T_GRID, &CNotifyDlg::OnListItemChanging)
+END_MESSAGE_MAP()
+
+TEST_F(DialogTest, NotificationResultsGoBackToTheControl)
+{
+    CNotifyDlg dlg;
+    dlg.steps.push_back([](CScriptDlg& d) {
+        CNotifyDlg& n = static_cast<CNotifyDlg&>(d);
+        n.list.InsertColumn(0, L"A", LVCFMT_LEFT, 100);
+        n.list.InsertItem(0, L"első");
+        n.list.stages.clear();
+        n.list.RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+        ASSERT_FALSE(n.list.stages.empty());
+        EXPECT_EQ(n.list.stages.front(), (DWORD)CDDS_PREPAINT);
+        EXPECT_NE(std::find(n.list.stages.begin(), n.list.stages.end(), (DWORD)CDDS_ITEMPREPAINT),
+                  n.list.stages.end());
+        EXPECT_EQ(n.nParentCustomDraw, 0);
+
+        // The parent's answer TRUE refuses the change.
+        n.bRefuseChange = TRUE;
+        n.list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+        EXPECT_EQ(n.list.GetItemState(0, LVIS_SELECTED), 0u);
+        n.bRefuseChange = FALSE;
+        n.list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+        EXPECT_EQ(n.list.GetItemState(0, LVIS_SELECTED), (UINT)LVIS_SELECTED);
+
+        // A background colour of its own also for the static texts.
+        n.SetBackgroundColor(RGB(1, 2, 3));
+        HWND hLabel = ::GetDlgItem(d, IDC_T_LABEL);
+        HDC hDC = ::GetDC(hLabel);
+        HBRUSH hbr = (HBRUSH)d.SendMessage(WM_CTLCOLORSTATIC, (WPARAM)hDC, (LPARAM)hLabel);
+        LOGBRUSH lb = {};
+        ASSERT_TRUE(GetObjectW(hbr, sizeof(lb), &lb));
+        EXPECT_EQ(lb.lbColor, RGB(1, 2, 3));
+        EXPECT_EQ(GetBkMode(hDC), TRANSPARENT);
+        ::ReleaseDC(hLabel, hDC);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDABORT);
 }
 
 TEST_F(DialogTest, ModelessDialogLivesUntilDestroyed)

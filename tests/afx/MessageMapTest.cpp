@@ -100,6 +100,115 @@ TEST_F(WindowTest, MessageMapChainsToTheBaseAndDerivedEntriesWin)
     EXPECT_EQ(wnd.m_hWnd, (HWND)NULL);
 }
 
+// Every window-message entry, each handler logging what it was given.
+class CCrackWnd : public CWnd
+{
+public:
+    Log log;
+
+protected:
+    void Add(const std::string& s) { log.push_back(s); }
+    static std::string Pt(CPoint p) { return "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")"; }
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam)
+    {
+        Add("syscommand " + std::to_string(nID) + " " + std::to_string(lParam));
+    }
+    afx_msg HCURSOR OnQueryDragIcon() { Add("querydragicon"); return (HCURSOR)(INT_PTR)0x1234; }
+    afx_msg void OnGetMinMaxInfo(MINMAXINFO* lpMMI) { lpMMI->ptMinTrackSize.x = 940; Add("minmax"); }
+    afx_msg void OnHotKey(UINT nId, UINT nKey1, UINT nKey2)
+    {
+        Add("hotkey " + std::to_string(nId) + " " + std::to_string(nKey1) + " " + std::to_string(nKey2));
+    }
+    afx_msg BOOL OnEraseBkgnd(CDC* pDC) { Add(pDC ? "erase" : "erase without dc"); return TRUE; }
+    afx_msg void OnDestroy() { Add("destroy"); CWnd::OnDestroy(); }
+    afx_msg void OnClose() { Add("close"); }
+    afx_msg void OnLButtonDown(UINT nFlags, CPoint point) { Add("lbuttondown " + std::to_string(nFlags) + Pt(point)); }
+    afx_msg void OnLButtonUp(UINT, CPoint point) { Add("lbuttonup" + Pt(point)); }
+    afx_msg void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
+    {
+        Add("keydown " + std::to_string(nChar) + " " + std::to_string(nRepCnt) + " " + std::to_string(nFlags));
+    }
+    afx_msg void OnChar(UINT nChar, UINT, UINT) { Add("char " + std::to_string(nChar)); }
+    afx_msg void OnContextMenu(CWnd* pWnd, CPoint pos)
+    {
+        Add(std::string("contextmenu ") + (pWnd == this ? "self" : "other") + Pt(pos));
+    }
+    afx_msg void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT) { Add("drawitem " + std::to_string(nIDCtl)); }
+    afx_msg BOOL OnSetCursor(CWnd*, UINT nHitTest, UINT message)
+    {
+        Add("setcursor " + std::to_string(nHitTest) + " " + std::to_string(message));
+        return TRUE;
+    }
+    afx_msg void OnCommandRange(UINT nID) { Add("command " + std::to_string(nID)); }
+    afx_msg BOOL OnCommandEx(UINT nID) { Add("command-ex " + std::to_string(nID)); return FALSE; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CCrackWnd, CWnd)
+    ON_WM_SYSCOMMAND()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_GETMINMAXINFO()
+    ON_WM_HOTKEY()
+    ON_WM_ERASEBKGND()
+    ON_WM_DESTROY()
+    ON_WM_CLOSE()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
+    ON_WM_KEYDOWN()
+    ON_WM_CHAR()
+    ON_WM_CONTEXTMENU()
+    ON_WM_DRAWITEM()
+    ON_WM_SETCURSOR()
+    ON_COMMAND_RANGE(32770, 32779, &CCrackWnd::OnCommandRange)
+    ON_COMMAND_EX(32780, &CCrackWnd::OnCommandEx)
+END_MESSAGE_MAP()
+
+TEST_F(WindowTest, WindowMessagesAreCrackedIntoTheHandlerArguments)
+{
+    CCrackWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, kPlainWindowClass, L"", WS_POPUP, 0, 0, 100, 50, NULL, NULL));
+    HDC hDC = GetDC(wnd);
+    MINMAXINFO mmi = {};
+    DRAWITEMSTRUCT dis = {};
+    dis.CtlType = ODT_MENU;
+    struct Case
+    {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {WM_SYSCOMMAND, 0x10, 77, 0, "syscommand 16 77"},
+        {WM_QUERYDRAGICON, 0, 0, 0x1234, "querydragicon"},
+        {WM_GETMINMAXINFO, 0, (LPARAM)&mmi, 0, "minmax"},
+        {WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'), 0, "hotkey 10 2 48"},
+        {WM_ERASEBKGND, (WPARAM)hDC, 0, TRUE, "erase"},
+        {WM_CLOSE, 0, 0, 0, "close"},
+        {WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-5, 7), 0, "lbuttondown 1(-5,7)"},
+        {WM_LBUTTONUP, 0, MAKELPARAM(3, -2), 0, "lbuttonup(3,-2)"},
+        {WM_KEYDOWN, VK_ESCAPE, MAKELPARAM(1, 0x01), 0, "keydown 27 1 1"},
+        {WM_CHAR, L'ő', 1, 0, "char 337"},
+        {WM_CONTEXTMENU, (WPARAM)(HWND)wnd, MAKELPARAM(-1, -1), 0, "contextmenu self(-1,-1)"},
+        {WM_DRAWITEM, 0, (LPARAM)&dis, TRUE, "drawitem 0"},
+        {WM_SETCURSOR, (WPARAM)(HWND)wnd, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), TRUE, "setcursor 1 512"},
+        {WM_COMMAND, 32775, 0, 1, "command 32775"},
+        {WM_COMMAND, 32780, 0, 0, "command-ex 32780"},
+        {WM_COMMAND, 32781, 0, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        wnd.log.clear();
+        EXPECT_EQ(wnd.SendMessage(c.message, c.wParam, c.lParam), c.result) << c.message;
+        EXPECT_EQ(wnd.log, c.logged ? Log{c.logged} : Log{}) << c.message;
+    }
+    EXPECT_EQ(mmi.ptMinTrackSize.x, 940);
+    ReleaseDC(wnd, hDC);
+    wnd.log.clear();
+    wnd.DestroyWindow();
+    EXPECT_EQ(wnd.log, Log{"destroy"});
+}
+
 // ---------------------------------------------------------------------------
 // Reflection
 
