@@ -2,6 +2,7 @@
 // exchange with its checks, driven from inside the dialogs' modal loops.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 #include "WindowTestRes.h"
@@ -326,6 +327,36 @@ TEST_F(DialogTest, ModalLoopWalksTheParentChainBeforeTheDialogKeys)
     EXPECT_EQ(dlg.combo.m_hWnd, (HWND)NULL);
 }
 
+class CThrowingFilterDlg : public CScriptDlg
+{
+public:
+    CThrowingFilterDlg() : CScriptDlg(IDD_AFXTEST_FORM) {}
+    BOOL PreTranslateMessage(MSG* pMsg) override
+    {
+        if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_F5)
+            throw std::runtime_error("filter");
+        return CScriptDlg::PreTranslateMessage(pMsg);
+    }
+};
+
+TEST_F(DialogTest, ExceptionFromPreTranslateMessageIsReportedAndTheLoopGoesOn)
+{
+    CMessageBoxCatcher catcher;
+    CThrowingFilterDlg dlg;
+    bool bAfter = false;
+    dlg.steps = {
+        [](CScriptDlg& d) { PostKey(::GetDlgItem(d, IDC_T_NUMBER), VK_F5); },
+        [&](CScriptDlg& d) {
+            bAfter = true;
+            ASSERT_EQ(catcher.boxes.size(), 1u);
+            EXPECT_EQ(catcher.boxes[0].text, L"Internal application error.");
+            d.EndDialog(IDOK);
+        },
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(bAfter);
+}
+
 TEST_F(DialogTest, FailedCheckTellsTheUserFocusesTheFieldAndKeepsTheDialog)
 {
     CMessageBoxCatcher catcher;
@@ -451,26 +482,36 @@ TEST_F(DialogTest, NumberFieldsAcceptOnlyWholeNumbersInRange)
     EXPECT_EQ(dlg.DoModal(), IDABORT);
 }
 
-TEST_F(DialogTest, ComboExchangeSelectsByTextOrIndex)
+TEST_F(DialogTest, ComboAndDateExchange)
 {
     CScriptDlg dlg(IDD_AFXTEST_FORM);
     int index = 1;
     CString listText, comboText = L"szabad szöveg";
+    SYSTEMTIME date = {2024, 2, 0, 29};
     dlg.exchange = [&](CDataExchange* pDX) {
         DDX_CBIndex(pDX, IDC_T_LIST, index);
         DDX_CBString(pDX, IDC_T_COMBO, comboText);
+        DDX_DateTimeCtrl(pDX, IDC_T_DATE, date);
         if (pDX->m_bSaveAndValidate)
             DDX_CBString(pDX, IDC_T_LIST, listText);
     };
     dlg.steps.push_back([&](CScriptDlg& d) {
         EXPECT_EQ(ItemText(d, IDC_T_LIST), L"Ügy");
         EXPECT_EQ(ItemText(d, IDC_T_COMBO), L"szabad szöveg");
+        CDateTimeCtrl* pDate = (CDateTimeCtrl*)d.GetDlgItem(IDC_T_DATE);
+        SYSTEMTIME shown = {};
+        EXPECT_EQ(pDate->GetTime(&shown), (DWORD)GDT_VALID);
+        EXPECT_EQ(shown.wYear * 10000 + shown.wMonth * 100 + shown.wDay, 20240229);
+
         d.SendDlgItemMessage(IDC_T_LIST, CB_SETCURSEL, 0);
         d.SetDlgItemText(IDC_T_COMBO, L"más");
+        SYSTEMTIME other = {2031, 12, 0, 31};
+        EXPECT_TRUE(pDate->SetTime(&other));
         EXPECT_TRUE(d.UpdateData(TRUE));
         EXPECT_EQ(index, 0);
         EXPECT_EQ(listText, L"Alpha");
         EXPECT_EQ(comboText, L"más");
+        EXPECT_EQ(date.wYear * 10000 + date.wMonth * 100 + date.wDay, 20311231);
     });
     EXPECT_EQ(dlg.DoModal(), IDABORT);
 }

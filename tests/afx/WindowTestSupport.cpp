@@ -137,6 +137,12 @@ void CScriptDlg::OnTimer(UINT_PTR nIDEvent)
         return;
     }
     KillTimer(kStepTimer);
+    // The steps start once the loop has shown the dialog (at its first idle
+    // moment, which a timer may come before); after a second regardless.
+    if (m_nNext == 0 && !IsWindowVisible() && m_nWaits++ < 200) {
+        SetTimer(kStepTimer, 5);
+        return;
+    }
     if (m_nNext >= steps.size()) {
         EndDialog(IDABORT);
         return;

@@ -64,8 +64,9 @@ private:
 
 // A dialog whose steps run one by one from a timer set after the previous
 // step: what a step posts has been through the modal loop, and the loop
-// has been idle, before the next step runs. After the last step the dialog
-// ends with IDABORT unless a step ended it.
+// has been idle, before the next step runs. The first step waits until the
+// dialog is visible. After the last step the dialog ends with IDABORT
+// unless a step ended it.
 class CScriptDlg : public CDialogEx
 {
 public:
@@ -88,6 +89,7 @@ protected:
 
 private:
     size_t m_nNext = 0;
+    int m_nWaits = 0;
 };
 
 // Posts a key press (down and up) to a window, as typing would queue it.
