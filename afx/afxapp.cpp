@@ -21,6 +21,10 @@ void CCommandLineInfo::ParseParam(LPCWSTR pszParam, BOOL bFlag, BOOL /*bLast*/)
     }
 }
 
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
 CWinApp::CWinApp(LPCWSTR lpszAppName)
     : m_pszAppName(NULL), m_pszExeName(NULL), m_pszRegistryKey(NULL), m_pszProfileName(NULL),
       m_hInstance(NULL), m_lpCmdLine(NULL), m_nCmdShow(SW_SHOWNORMAL), m_pMainWnd(NULL),
@@ -80,8 +84,13 @@ BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
 int CWinApp::Run()
 {
     MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        if (!PreTranslateMessage(&msg)) {
+    for (;;) {
+        if (!PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE))
+            AfxDeleteTempObjects();
+        if (GetMessageW(&msg, NULL, 0, 0) <= 0)
+            break;
+        // The application's PreTranslateMessage inside the exception barrier.
+        if (!AfxPreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -11,8 +11,7 @@
 #pragma once
 #include <windows.h>
 #include "afxstr.h"
-
-class CWnd;
+#include "afxwin.h"
 
 class CCommandLineInfo
 {
@@ -33,7 +32,8 @@ class CShellManager
 {
 };
 
-class CWinApp
+// Its message map has one entry, ID_HELP -> OnHelp (which does nothing).
+class CWinApp : public CCmdTarget
 {
 public:
     explicit CWinApp(LPCWSTR lpszAppName = NULL);
@@ -76,6 +76,8 @@ public:
     int m_nCmdShow;
     CWnd* m_pMainWnd;
     DWORD m_nThreadID;
+
+    DECLARE_MESSAGE_MAP()
 
 private:
     HKEY OpenSection(LPCWSTR lpszSection, REGSAM access, bool create);
