@@ -476,7 +476,7 @@ void CConnectionManagerSqlServer::DumpError(IUnknown* object, REFIID iid)
         LogLine(L"InterfaceWithError interface not supported");
     } else {
         COlePtr<IErrorInfo> info;
-        if (GetErrorInfo(0, info.Out()) != S_OK || !info) {
+        if (::GetErrorInfo(0, info.Out()) != S_OK || !info) {
             LogLine(L"GetErrorInfo failed.");
         } else {
             COlePtr<IErrorRecords> records;
