@@ -1,10 +1,15 @@
 // Creates a backup file of N cases (100,000 by default), loads it into the
-// store, writes it back through CreateBackup and prints the times and the
-// peak memory of the process.
+// store, writes it back through CreateBackup, loads the same register from
+// the central table through OLE DB (the test SQL server's provider) and
+// prints the times and the peak memory of the process.
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
+#include <string>
 #include "StorageTestSupport.h"
+#include "TestSqlServer.h"
+#include "storage/ConnectionManagerSqlServer.h"
+#include "storage/CtUgyirat_SqlServer.h"
 #include "storage/UgyiratStore.h"
 #include "support/TestSupport.h"
 
@@ -22,6 +27,42 @@ double PeakMegabytes()
     PROCESS_MEMORY_COUNTERS pmc = {sizeof(pmc)};
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
     return pmc.PeakWorkingSetSize / (1024.0 * 1024.0);
+}
+
+// The register in the central table of the test SQL server, loaded into a
+// store through OLE DB. Returns the seconds of the load, or a negative value.
+double CentralLoad(int count, int* loaded)
+{
+    oledb_standin::CTestSqlServer server;
+    if (!server.CreateDatabase(L"Folionex") || !server.CreateCaseTable(L"Folionex"))
+        return -1;
+    std::string fill =
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " + std::to_string(count) +
+        ") INSERT INTO tUgyirat (Ev, Nr, Allapot, UgyfelNeve, EllenfelNeve, UgyJellege, Megjegyzes, Datum, CC, "
+        "Hataridok) SELECT 1990 + i / 60000, 1 + i % 60000, 1, 'Kovács Ödön ügyfél', 'Űrhajó Kft.', "
+        "'Polgári peres', 'megjegyzés a ügyhöz', '2024-03-31 02:30:00.000', NULL, '+2025.01.15. tárgyalás' FROM n";
+    if (!server.Exec(L"Folionex", fill))
+        return -1;
+    if (FAILED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)))
+        return -1;
+    double seconds = -1;
+    {
+        CConnectionManagerSqlServer manager;
+        manager.LoadSettings();
+        CConnectionManagerSqlServer::SetApplicationManager(&manager);
+        CUgyiratStore store(new CtUgyirat_SqlServer);
+        store.SetCentralConnection(&manager);
+        LARGE_INTEGER a, b;
+        QueryPerformanceCounter(&a);
+        bool ok = store.LoadFromDatabase();
+        QueryPerformanceCounter(&b);
+        *loaded = (int)store.m_records.size();
+        if (ok)
+            seconds = Seconds(a, b);
+        CConnectionManagerSqlServer::SetApplicationManager(NULL);
+    }
+    CoUninitialize();
+    return seconds;
 }
 
 } // namespace
@@ -84,5 +125,15 @@ int main(int argc, char** argv)
     printf("LoadFromBackup: %.2f s\n", Seconds(t1, t2));
     printf("CreateBackup: %.2f s\n", Seconds(t2, t3));
     printf("peak working set: %.0f MB\n", PeakMegabytes());
+
+    int loaded = 0;
+    double centralLoad = CentralLoad(count, &loaded);
+    if (centralLoad < 0) {
+        printf("LoadFromDatabase (OLE DB, test SQL server): failed\n");
+        return 4;
+    }
+    printf("LoadFromDatabase (OLE DB, test SQL server), %d cases: %.2f s (LoadFromBackup: %.2f s)\n", loaded,
+           centralLoad, Seconds(t1, t2));
+    printf("peak working set after the central load: %.0f MB\n", PeakMegabytes());
     return 0;
 }
