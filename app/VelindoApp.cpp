@@ -1,6 +1,7 @@
 #include "app/VelindoApp.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "storage/DatabaseContext.h"
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -33,17 +34,53 @@ BOOL CVelindoApp::InitInstance()
     m_pSettings = new CAppSettings;
     if (m_pSettings->SelectStartInstance(cmdInfo.m_strFileName)) {
         WriteProfileString(L"", L"LastRun", m_pSettings->GetInstanceKey());
+
+        m_splash.Show(5000);
+        m_splash.SetStatusText(L"Adatok betöltése ...");
+        if (m_splash.GetSafeHwnd())
+            ::UpdateWindow(m_splash.GetSafeHwnd());
+
+        m_pDatabase = new CDatabaseContext;
+        if (!m_pDatabase->LoadAtStartup(&m_splash)) {
+            HWND splash = m_splash.GetSafeHwnd();
+            if (splash && ::IsWindowVisible(splash)) {
+                m_splash.SetStatusText(L"Kilépés ...");
+                ::UpdateWindow(splash);
+                Sleep(1500);
+                m_splash.Hide();
+            }
+        } else {
+            m_splash.Hide();
+            RunMainWindow();
+        }
     }
 
     delete shellManager;
     return FALSE;
 }
 
+void CVelindoApp::RunMainWindow()
+{
+    // The main dialog's window class: a copy of the system dialog class
+    // under the name its template gives.
+    WNDCLASSW wc;
+    if (!GetClassInfoW(NULL, MAKEINTRESOURCEW(32770), &wc))
+        return;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.lpszClassName = L"Folionex";
+    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return;
+    LogLine(L"The main window is not part of this build; the program ends after the load");
+}
+
 int CVelindoApp::ExitInstance()
 {
     LogLine(L"Exit instance");
     // The data holder goes before the settings object it reads.
-    m_pDatabase = NULL;
+    if (m_pDatabase) {
+        delete m_pDatabase;
+        m_pDatabase = NULL;
+    }
     if (m_pSettings) {
         delete m_pSettings;
         m_pSettings = NULL;

@@ -2,6 +2,7 @@
 // and returns FALSE, so the program ends when the main dialog ends.
 #pragma once
 #include "afxapp.h"
+#include "app/SplashWnd.h"
 
 class CAppSettings;
 class CDatabaseContext;
@@ -17,6 +18,11 @@ public:
 
     CAppSettings* m_pSettings;
     CDatabaseContext* m_pDatabase;
+    CSplashWnd m_splash;
+
+private:
+    // Registers the main dialog's window class and runs the main dialog.
+    void RunMainWindow();
 };
 
 extern CVelindoApp theApp;

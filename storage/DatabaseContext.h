@@ -1,0 +1,32 @@
+// CDatabaseContext: the data holder of the process. It owns the case store
+// and the connection manager of the central database; its start-up load
+// decides between online and offline work before the main window opens.
+#pragma once
+#include "afxwin.h"
+
+class CUgyiratStore;
+class CConnectionManagerSqlServer;
+
+class CDatabaseContext
+{
+public:
+    CDatabaseContext();
+    ~CDatabaseContext();
+    CDatabaseContext(const CDatabaseContext&) = delete;
+    CDatabaseContext& operator=(const CDatabaseContext&) = delete;
+
+    // True when the store holds cases to work with; on false the program ends.
+    bool LoadAtStartup(CWnd* splash);
+    // The database wizard on the connection manager, then a central load.
+    bool RunWizard();
+    bool ReloadSettings();
+
+    CUgyiratStore* m_pStore;
+    CConnectionManagerSqlServer* m_pConnection;
+
+private:
+    enum Choice { ChoiceConnect, ChoiceDownload, ChoiceExit };
+    Choice AskNoSource(bool online);
+    bool RestoreIntoBackup();
+    void Repaint(CWnd* splash);
+};
