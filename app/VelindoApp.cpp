@@ -1,4 +1,5 @@
 #include "app/VelindoApp.h"
+#include "app/VelindoDlg.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "storage/DatabaseContext.h"
@@ -70,7 +71,14 @@ void CVelindoApp::RunMainWindow()
     wc.lpszClassName = L"Folionex";
     if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return;
-    LogLine(L"The main window is not part of this build; the program ends after the load");
+
+    CVelindoDlg dlg;
+    m_pMainWnd = &dlg;
+    m_pSettings->SetMainDialog(&dlg, &dlg);
+    dlg.DoModal();
+    // Nothing may reach the dialog object once it is gone.
+    m_pSettings->SetMainDialog(NULL, NULL);
+    m_pMainWnd = NULL;
 }
 
 int CVelindoApp::ExitInstance()

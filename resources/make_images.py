@@ -75,7 +75,26 @@ def write_ico(path, sizes):
         f.write(out)
 
 
+def refresh_pixel(state):
+    """The refresh button's pictures, 20 x 20: a light arrow ring on the
+    button ground; state 0 up, 1 down, 2 focused, 3 disabled."""
+    ground = [(64, 64, 64), (40, 40, 40), (80, 80, 80), (64, 64, 64)][state]
+    ink = [(230, 230, 230), (200, 200, 200), (255, 255, 255), (128, 128, 128)][state]
+
+    def pixel(x, y, w, h):
+        dx, dy = x - w / 2 + 0.5, y - h / 2 + 0.5
+        r2 = dx * dx + dy * dy
+        if 20 <= r2 <= 49 and not (dx > 0 and dy < 0 and dx > -dy * 0.3):
+            return ink
+        if 6 <= x <= 9 and 2 <= y <= 5 and x - 6 <= y - 2:
+            return ink
+        return ground
+    return pixel
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(HERE, "images"), exist_ok=True)
     write_bmp(os.path.join(HERE, "images", "splash.bmp"), 160, 156, folder_pixel)
     write_ico(os.path.join(HERE, "images", "Folionex.ico"), [16, 32])
+    for i, name in enumerate(("refresh_up", "refresh_down", "refresh_focus", "refresh_disabled")):
+        write_bmp(os.path.join(HERE, "images", name + ".bmp"), 20, 20, refresh_pixel(i))

@@ -1,0 +1,134 @@
+#include "app/WindowMetrics.h"
+#include "afxapp.h"
+#include "afxwin.h"
+#include "foundation/AppSettings.h"
+#include "foundation/Log.h"
+
+namespace {
+
+const int kListId = 1005;
+const wchar_t* const kColumnNames[6] = {L"Column0", L"Column1", L"Column2", L"Column3", L"Column4", L"Column5"};
+
+} // namespace
+
+CWindowMetrics::CWindowMetrics() : m_nState(kNothingStored)
+{
+    SetRectEmpty(&m_rect);
+    for (int& w : m_columnWidths)
+        w = -1;
+}
+
+CString CWindowMetrics::Section()
+{
+    CAppSettings* settings = GetAppSettings();
+    CString section;
+    section.Format(L"%s\\Metrics", settings ? (LPCWSTR)settings->GetInstanceKey() : L"");
+    return section;
+}
+
+RECT CWindowMetrics::PullOntoWorkArea(const RECT& rect, const RECT& work)
+{
+    RECT r = rect;
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    if (work.left >= r.right - 10) {
+        r.left = work.left;
+        r.right = r.left + width;
+    } else if (r.left + 10 >= work.right) {
+        r.right = work.right;
+        r.left = r.right - width;
+    }
+    if (work.top >= r.bottom - 10) {
+        r.top = work.top;
+        r.bottom = r.top + height;
+    } else if (r.top + 10 >= work.bottom) {
+        r.bottom = work.bottom;
+        r.top = r.bottom - height;
+    }
+    return r;
+}
+
+bool CWindowMetrics::Load()
+{
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return false;
+    CString section = Section();
+    RECT r;
+    r.left = (int)app->GetProfileInt(section, L"MainWindowLeft", 0);
+    r.top = (int)app->GetProfileInt(section, L"MainWindowTop", 0);
+    r.right = (int)app->GetProfileInt(section, L"MainWindowRight", 0);
+    r.bottom = (int)app->GetProfileInt(section, L"MainWindowBottom", 0);
+    if (r.right == 0) {
+        m_nState = kNothingStored;
+        return true;
+    }
+    if (r.left == kMaximizedMarker && r.top == kMaximizedMarker && r.right == kMaximizedMarker &&
+        r.bottom == kMaximizedMarker) {
+        m_nState = kMaximized;
+        return true;
+    }
+    m_nState = kRectValid;
+    m_rect = r;
+    HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO mi = {sizeof(mi)};
+    if (monitor && GetMonitorInfoW(monitor, &mi))
+        m_rect = PullOntoWorkArea(r, mi.rcWork);
+    return true;
+}
+
+void CWindowMetrics::Save()
+{
+    CWinApp* app = AfxGetApp();
+    CWnd* wnd = app ? app->m_pMainWnd : NULL;
+    if (!wnd || !::IsWindow(wnd->GetSafeHwnd()))
+        return;
+    HWND hwnd = wnd->GetSafeHwnd();
+    RECT r;
+    ::GetWindowRect(hwnd, &r);
+    WINDOWPLACEMENT wp = {sizeof(wp)};
+    ::GetWindowPlacement(hwnd, &wp);
+    bool maximized = wp.showCmd == SW_SHOWMAXIMIZED;
+    // A minimised window would store its icon position: keep what it comes
+    // back to instead.
+    if (::IsIconic(hwnd)) {
+        if (wp.flags & WPF_RESTORETOMAXIMIZED)
+            maximized = true;
+        else
+            r = wp.rcNormalPosition;
+    }
+    CString section = Section();
+    if (maximized) {
+        app->WriteProfileInt(section, L"MainWindowLeft", kMaximizedMarker);
+        app->WriteProfileInt(section, L"MainWindowTop", kMaximizedMarker);
+        app->WriteProfileInt(section, L"MainWindowRight", kMaximizedMarker);
+        app->WriteProfileInt(section, L"MainWindowBottom", kMaximizedMarker);
+    } else {
+        app->WriteProfileInt(section, L"MainWindowLeft", r.left);
+        app->WriteProfileInt(section, L"MainWindowTop", r.top);
+        app->WriteProfileInt(section, L"MainWindowRight", r.right);
+        app->WriteProfileInt(section, L"MainWindowBottom", r.bottom);
+    }
+    HWND list = ::GetDlgItem(hwnd, kListId);
+    if (list) {
+        for (int i = 0; i < 6; ++i)
+            app->WriteProfileInt(section, kColumnNames[i], (int)::SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0));
+    }
+}
+
+bool CWindowMetrics::LoadColumnWidths(CWnd* list)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app || !list || !list->GetSafeHwnd())
+        return false;
+    CString section = Section();
+    int widths[6];
+    for (int i = 0; i < 6; ++i) {
+        widths[i] = (int)app->GetProfileInt(section, kColumnNames[i], 0);
+        if (widths[i] < 1)
+            return false;
+    }
+    for (int i = 0; i < 6; ++i)
+        ::SendMessageW(list->GetSafeHwnd(), LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
+    return true;
+}
