@@ -116,9 +116,10 @@ public:
     // The font height after one step (or the reset).
     static int NextFontHeight(int current, int initial, bool reset);
 
-    // Draws one cell (column 0 to 6) into rect; rect is the whole cell
-    // including column 0's check square.
-    void DrawCell(HDC dc, const CRect& rect, int column, LPCWSTR text, int state, bool selected);
+    // Draws one cell (column 0 to 6) into rect on the background colour;
+    // rect is the whole cell including column 0's check square.
+    void DrawCell(HDC dc, const CRect& rect, int column, LPCWSTR text, int state, bool selected,
+                  COLORREF background);
 
 protected:
     void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
