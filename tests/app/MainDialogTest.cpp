@@ -1,0 +1,462 @@
+// The main dialog run modally as the program runs it, over the cases of the
+// test SQL server, driven from a second thread: its texts, the refusals
+// offline, delete, the connect switch, "FOLIONEX_LOCKUI", the task queue
+// and the busy counter, Esc, and the exit with its question and backup.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <vector>
+#include "MainDialogTestSupport.h"
+#include "TestSqlServer.h"
+#include "foundation/AppSettings.h"
+#include "foundation/RegisteredMessages.h"
+#include "foundation/XMessageBox.h"
+#include "storage/ConnectionManagerSqlServer.h"
+#include "storage/UgyiratStore.h"
+#include "support/WindowDriver.h"
+
+namespace {
+
+using namespace testing_support;
+using oledb_standin::CTestSqlServer;
+
+const wchar_t kWarning[] = L"Figyelmeztetés";
+
+std::atomic<int> g_tasksRun(0);
+
+class CCountingTask : public CTask
+{
+public:
+    bool KeepAfterRun() override { return false; }
+    int Execute() override
+    {
+        ++g_tasksRun;
+        return 0;
+    }
+    void Release() override { delete this; }
+};
+
+int ItemCount(HWND main)
+{
+    return (int)SendMessageW(Control(main, 1005), LVM_GETITEMCOUNT, 0, 0);
+}
+
+int SelectedRow(HWND main)
+{
+    return (int)SendMessageW(Control(main, 1005), LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
+void SelectRow(HWND main, int row)
+{
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(Control(main, 1005), LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
+}
+
+void PostCommand(HWND main, int id)
+{
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)Control(main, id));
+}
+
+bool Enabled(HWND main, int id)
+{
+    return IsWindowEnabled(Control(main, id)) != FALSE;
+}
+
+// Waits for a system message box with this caption, checks its text and
+// presses the button.
+void Answer(LPCWSTR caption, LPCWSTR text, int button)
+{
+    HWND box = WaitForWindow(L"#32770", caption);
+    ASSERT_TRUE(box) << CStringA(text).GetString();
+    EXPECT_TRUE(ControlByText(box, text)) << CStringA(text).GetString();
+    Click(Control(box, button));
+    EXPECT_TRUE(WaitForWindowGone(box));
+}
+
+struct CountWindows
+{
+    LPCWSTR title;
+    int count;
+    static BOOL CALLBACK Proc(HWND hwnd, LPARAM lParam)
+    {
+        CountWindows* self = reinterpret_cast<CountWindows*>(lParam);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && Text(hwnd) == self->title)
+            ++self->count;
+        return TRUE;
+    }
+};
+
+int VisibleWindowsTitled(LPCWSTR title)
+{
+    CountWindows c = {title, 0};
+    EnumWindows(&CountWindows::Proc, (LPARAM)&c);
+    return c.count;
+}
+
+class MainDialogTest : public main_dialog_test::MainDialogFixture
+{
+protected:
+    void SetUp() override
+    {
+        MainDialogFixture::SetUp();
+        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
+        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
+        CUgyiratStore* store = database->m_pStore;
+        ASSERT_TRUE(store->LoadFromDatabase());
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 1, L"Kiss Péter", L"Nagy Árpád")));
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 2, L"Kovács Anna", L"Szabó Béla")));
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 3, L"Tóth Ilona", L"Fekete Kft.")));
+        g_tasksRun = 0;
+    }
+
+    void GoOffline()
+    {
+        ASSERT_TRUE(database->m_pStore->CreateBackup());
+        database->m_pConnection->SetOnline(false);
+        ASSERT_TRUE(database->m_pStore->LoadFromBackup());
+    }
+
+    // Runs the main dialog modally while the script drives it; the script
+    // starts with the dialog's window.
+    void Run(const std::function<void(HWND)>& script, DWORD graceMs = 5000)
+    {
+        CVelindoDlg dlg;
+        theApp.m_pMainWnd = &dlg;
+        env.Settings().SetMainDialog(&dlg, &dlg);
+        CWindowDriver driver(
+            [&] {
+                HWND main = WaitForWindow(L"Folionex", NULL);
+                ASSERT_TRUE(main);
+                script(main);
+            },
+            graceMs);
+        result = dlg.DoModal();
+        EXPECT_FALSE(driver.Join()) << "the watchdog had to end the dialog";
+        env.Settings().SetMainDialog(NULL, NULL);
+        theApp.m_pMainWnd = NULL;
+    }
+
+    size_t CentralRows()
+    {
+        return server.Query(L"Folionex", "SELECT Ev, Nr FROM tUgyirat").size();
+    }
+
+    int MetricsValue(LPCWSTR name)
+    {
+        return (int)AfxGetApp()->GetProfileInt(L"MainDlgTest\\Metrics", name, 0);
+    }
+
+    CTestSqlServer server;
+    INT_PTR result = 0;
+};
+
+TEST_F(MainDialogTest, OpensWithTheCentralCasesAndExitWritesTheBackup)
+{
+    env.Settings().WriteProfileString(L"UserName", L"Dr. Minta Anna");
+    env.Settings().WriteProfileString(L"DataSetName", L"Iroda");
+    DeleteFileW(env.BackupPath());
+    Run([&](HWND main) {
+        EXPECT_EQ(Text(main), CString(L"Folionex - Dr. Minta Anna - Iroda"));
+        EXPECT_EQ(ItemCount(main), 3);
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"3 / 3"));
+        EXPECT_EQ(Text(Control(main, 1032)), CString(L"Adatabázis-kapcsolat: helyi szerverhez csatlakoztatva (online)"));
+        EXPECT_EQ(Text(Control(main, 1030)), CString(L"Leválaszt"));
+        EXPECT_EQ((int)SendMessageW(Control(main, 1051), CB_GETCOUNT, 0, 0), 11);
+        EXPECT_EQ((int)SendMessageW(Control(main, 1051), CB_GETCURSEL, 0, 0), 0);
+        for (int id : {1001, 1002, 1003, 1004})
+            EXPECT_TRUE(Enabled(main, id)) << id;
+        EXPECT_FALSE(IsWindowVisible(Control(main, 1008)));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitForWindowGone(main));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(FileExists(env.BackupPath()));
+    EXPECT_TRUE(LogHas(L"Create backup at exit - start"));
+    EXPECT_TRUE(LogHas(L"Create backup at exit - stop"));
+    EXPECT_NE(MetricsValue(L"MainWindowRight"), 0);
+    EXPECT_GT(MetricsValue(L"Column0"), 0);
+}
+
+TEST_F(MainDialogTest, TitleNamesAServerOtherThanTheBuiltInOne)
+{
+    env.Settings().WriteProfileString(L"UserName", L"Kiss");
+    env.Settings().WriteProfileString(L"DataSetName", L"Iroda");
+    env.Settings().WriteProfileString(L"Server", L"http://127.0.0.1:9/");
+    CString url = env.Settings().GetServerUrl();
+    Run([&](HWND main) {
+        EXPECT_EQ(Text(main), L"Folionex - Kiss - Iroda - " + url);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST_F(MainDialogTest, OfflineTheCommandsRefuseAndExitWritesNoBackup)
+{
+    GoOffline();
+    Run([&](HWND main) {
+        EXPECT_EQ(Text(Control(main, 1032)), CString(L"Adatabázis-kapcsolat: leválasztott (offline)"));
+        EXPECT_EQ(Text(Control(main, 1030)), CString(L"Kapcsol"));
+        for (int id : {1001, 1002, 1003})
+            EXPECT_FALSE(Enabled(main, id)) << id;
+        struct Case { int id; const wchar_t* text; } cases[] = {
+            {1001, L"Leválasztott módban nem lehet adatot rögzíteni!"},
+            {1002, L"Offline módban nem lehet adatot módosítani!"},
+            {1003, L"Offline módban nem lehet adatot törölni!"},
+        };
+        for (const Case& c : cases) {
+            PostCommand(main, c.id);
+            Answer(kWarning, c.text, IDOK);
+        }
+        // After a background backup the full list comes back, the editing
+        // commands stay off while offline.
+        PostMessageW(main, g_uMsgLockUi, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !Enabled(main, 1004); }));
+        PostMessageW(main, g_uMsgLockUi, 1, 0);
+        EXPECT_TRUE(WaitUntil([&] { return Enabled(main, 1004); }));
+        EXPECT_FALSE(Enabled(main, 1001));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_FALSE(LogHas(L"Create backup at exit - start"));
+}
+
+TEST_F(MainDialogTest, ConnectSwitchesOnlineAndBack)
+{
+    GoOffline();
+    Run([&](HWND main) {
+        PostCommand(main, 1030);
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1030)) == L"Leválaszt"; }));
+        EXPECT_TRUE(Enabled(main, 1001));
+        PostCommand(main, 1030);
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1030)) == L"Kapcsol"; }));
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"3 / 3"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(database->m_pStore->m_bOffline);
+    EXPECT_FALSE(database->m_pConnection->Online);
+    EXPECT_TRUE(LogHas(L"Change to offline mode start"));
+    EXPECT_TRUE(LogHas(L"Change to online mode stop"));
+}
+
+TEST_F(MainDialogTest, SwitchingOfflineAfterAFailedBackupTakesTheStoreOfflineToo)
+{
+    // The new backup file cannot be made where a folder stands in its way.
+    ASSERT_TRUE(CreateDirectoryW(env.BackupPath() + L".new", NULL));
+    Run([&](HWND main) {
+        PostCommand(main, 1030);
+        HWND box = WaitForWindow(L"#32770", kWarning);
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(ControlByText(box, L"Nem sikerült a helyi mentést elkészíteni!\n\n"
+                                       L"A program leválasztott módban, a most betöltött adatokkal dolgozik tovább."));
+        Click(Control(box, IDOK));
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1030)) == L"Kapcsol"; }));
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"3 / 3"));
+        PostCommand(main, 1001);
+        Answer(kWarning, L"Leválasztott módban nem lehet adatot rögzíteni!", IDOK);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    RemoveDirectoryW(env.BackupPath() + L".new");
+    EXPECT_TRUE(database->m_pStore->m_bOffline);
+    EXPECT_FALSE(database->m_pConnection->Online);
+    EXPECT_EQ(database->m_pStore->m_records.size(), 3u);
+}
+
+TEST_F(MainDialogTest, DeleteAsksAndRemovesTheRowFromStoreAndCentralTable)
+{
+    Run([&](HWND main) {
+        // Without a selection Modify and Delete refuse.
+        PostCommand(main, 1002);
+        Answer(kWarning, L"Nincs semmi kiválasztva!", IDOK);
+        PostCommand(main, 1003);
+        Answer(kWarning, L"Nincs semmi kiválasztva!", IDOK);
+
+        // Rows: 2024/3, 2024/2, 2024/1. No keeps the case.
+        SelectRow(main, 1);
+        PostCommand(main, 1003);
+        Answer(kWarning, L"Valóban töröljem a kijelölt elemet?", IDNO);
+        EXPECT_EQ(ItemCount(main), 3);
+
+        // A row in the middle: no selection afterwards.
+        SelectRow(main, 1);
+        PostCommand(main, 1003);
+        Answer(kWarning, L"Valóban töröljem a kijelölt elemet?", IDYES);
+        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 2; }));
+        EXPECT_EQ(SelectedRow(main), -1);
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"2 / 2"));
+
+        // The last row: the new last row is selected.
+        SelectRow(main, 1);
+        PostCommand(main, 1003);
+        Answer(kWarning, L"Valóban töröljem a kijelölt elemet?", IDYES);
+        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 1; }));
+        EXPECT_EQ(SelectedRow(main), 0);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    ASSERT_EQ(database->m_pStore->m_records.size(), 1u);
+    EXPECT_TRUE(database->m_pStore->Find(MakeUgyiratKey(2024, 3)));
+    std::vector<std::vector<std::wstring>> rows = server.Query(L"Folionex", "SELECT Ev, Nr FROM tUgyirat");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], L"2024");
+    EXPECT_EQ(rows[0][1], L"3");
+}
+
+TEST_F(MainDialogTest, AQueuedTaskRunsOnlyWhenNoCommandIsBusy)
+{
+    Run([&](HWND main) {
+        // Idle: the task runs at once.
+        env.Settings().QueueTask(new CCountingTask);
+        PostMessageW(main, g_uMsgTask, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return g_tasksRun == 1; }));
+
+        // The delete question holds the busy guard.
+        SelectRow(main, 0);
+        PostCommand(main, 1003);
+        HWND box = WaitForWindow(L"#32770", kWarning);
+        ASSERT_TRUE(box);
+        env.Settings().QueueTask(new CCountingTask);
+        PostMessageW(main, g_uMsgTask, 0, 0);
+        Sleep(300);
+        EXPECT_EQ(g_tasksRun, 1);
+        Click(Control(box, IDNO));
+        // The guard's end posts "FOLIONEX_TASK" itself.
+        EXPECT_TRUE(WaitUntil([&] { return g_tasksRun == 2; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST_F(MainDialogTest, ExitWhileACommandIsBusyIsRefused)
+{
+    Run([&](HWND main) {
+        SelectRow(main, 0);
+        PostCommand(main, 1003);
+        HWND question = WaitForWindow(L"#32770", kWarning);
+        ASSERT_TRUE(question);
+        // The question has no other owner than the main window: a close
+        // request still reaches the dialog.
+        PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+        Answer(L"Kilépés",
+               L"Egy művelet még folyamatban van, ezért a program most nem lép ki.\n\n"
+               L"Kérjük, fejezze be a megnyitott műveletet, majd lépjen ki újra!",
+               IDOK);
+        EXPECT_TRUE(IsWindow(main));
+        Click(Control(question, IDNO));
+        EXPECT_TRUE(WaitForWindowGone(question));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(LogHas(L"Exit refused: a command is still running (busy 1)"));
+    EXPECT_EQ(database->m_pStore->m_records.size(), 3u);
+}
+
+TEST_F(MainDialogTest, LockUiDisablesTheCommandsAndItsEndRestoresThem)
+{
+    Run([&](HWND main) {
+        PostMessageW(main, g_uMsgLockUi, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !Enabled(main, 1004); }));
+        for (int id : {1001, 1002, 1003, 1004})
+            EXPECT_FALSE(Enabled(main, id)) << id;
+        // A search keystroke meanwhile does not enable them again.
+        SendMessageW(Control(main, 1006), WM_SETTEXT, 0, (LPARAM)L"kiss");
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"1 / 3"));
+        EXPECT_FALSE(Enabled(main, 1001));
+        SendMessageW(Control(main, 1006), WM_SETTEXT, 0, (LPARAM)L"");
+
+        PostMessageW(main, g_uMsgLockUi, 1, 0);
+        EXPECT_TRUE(WaitUntil([&] { return Enabled(main, 1004); }));
+        for (int id : {1001, 1002, 1003})
+            EXPECT_TRUE(Enabled(main, id)) << id;
+        // Timer 101 rewrites the status line 3000 ms later.
+        SendMessageW(Control(main, 1028), WM_SETTEXT, 0, (LPARAM)L"mentés kész");
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1028)) == L"3 / 3"; }, 6000));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }, 10000);
+}
+
+TEST_F(MainDialogTest, EscMinimisesAndTheNextCloseExits)
+{
+    env.Settings().WriteProfileInt(L"ShowConfirmExit", 0);
+    Run([&](HWND main) {
+        PressKey(Control(main, 1006), VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
+        EXPECT_TRUE(IsWindow(main));
+        CloseBox(main);
+        EXPECT_TRUE(WaitForWindowGone(main));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(MainDialogTest, ExitAsksAboveOneHundredAndASecondRequestWaits)
+{
+    env.Settings().WriteProfileInt(L"ShowConfirmExit", 101);
+    Run([&](HWND main) {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        HWND box = WaitForWindow(L"#32770", L"Kilépés");
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(ControlByText(box, L"Valóban kilépjek?\n\n") || ControlByText(box, L"Valóban kilépjek?"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        Sleep(300);
+        EXPECT_EQ(VisibleWindowsTitled(L"Kilépés"), 1);
+        // No: the window is minimised and stays.
+        Click(Control(box, IDNO));
+        EXPECT_TRUE(WaitForWindowGone(box));
+        EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
+        // The question comes again: the second request above left no trace.
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        box = WaitForWindow(L"#32770", L"Kilépés");
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(Tick(Control(box, XMB_IDCHECKBOX)));
+        Click(Control(box, IDYES));
+        EXPECT_TRUE(WaitForWindowGone(main));
+    });
+    EXPECT_EQ(env.Settings().GetProfileInt(L"ShowConfirmExit", 1), 0);
+}
+
+TEST_F(MainDialogTest, AFailedInsertOrUpdateIsReportedAndNothingChanges)
+{
+    CVelindoDlg dlg;
+    ASSERT_TRUE(dlg.Create(CVelindoDlg::IDD, NULL));
+    CTestSqlServer::Failure failure;
+    failure.statement = L"INSERT INTO tUgyirat";
+    server.FailStatement(failure);
+    bool saved = true;
+    {
+        CWindowDriver driver([&] {
+            Answer(kWarning,
+                   L"Az új ügyet nem sikerült elmenteni!\n\n"
+                   L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
+                   IDOK);
+        });
+        saved = dlg.InsertCase(MakeRecord(2024, 4, L"Új ügyfél"));
+        EXPECT_FALSE(driver.Join());
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(LogHas(L"Insert of case 4/2024 failed; the entry stays in the edit dialog"));
+    EXPECT_EQ(CentralRows(), 3u);
+    EXPECT_EQ(Text(Control(dlg, 1028)), CString(L"3 / 3"));
+
+    failure.statement = L"UPDATE tUgyirat SET Ev";
+    server.ClearFailure();
+    server.FailStatement(failure);
+    CUgyiratRecord changed = *database->m_pStore->Find(MakeUgyiratKey(2024, 2));
+    CopyField(changed.UgyfelNeve, L"Más név");
+    {
+        CWindowDriver driver([&] {
+            Answer(kWarning,
+                   L"Az ügy módosítását nem sikerült elmenteni!\n\n"
+                   L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
+                   IDOK);
+        });
+        saved = dlg.UpdateCase(MakeUgyiratKey(2024, 2), changed);
+        EXPECT_FALSE(driver.Join());
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"Kovács Anna");
+
+    server.ClearFailure();
+    EXPECT_TRUE(dlg.InsertCase(MakeRecord(2024, 4, L"Új ügyfél")));
+    EXPECT_EQ(CentralRows(), 4u);
+    EXPECT_EQ(Text(Control(dlg, 1028)), CString(L"4 / 4"));
+    dlg.DestroyWindow();
+}
+
+} // namespace

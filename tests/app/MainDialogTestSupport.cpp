@@ -1,0 +1,84 @@
+#include "MainDialogTestSupport.h"
+#include <time.h>
+#include <algorithm>
+#include <vector>
+#include "storage/ConnectionManagerSqlServer.h"
+
+namespace main_dialog_test {
+
+CString DateItem(bool watched, int days, LPCWSTR remark)
+{
+    __time64_t now = _time64(NULL);
+    struct tm t;
+    _localtime64_s(&t, &now);
+    t.tm_mday += days;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    __time64_t when = _mktime64(&t);
+    _localtime64_s(&t, &when);
+    CString s;
+    s.Format(L"%c%04d.%02d.%02d. %s", watched ? L'+' : L'-', t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, remark);
+    return s;
+}
+
+void RegisterMainWindowClass()
+{
+    WNDCLASSW wc;
+    ASSERT_TRUE(GetClassInfoW(NULL, MAKEINTRESOURCEW(32770), &wc));
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.lpszClassName = L"Folionex";
+    if (!RegisterClassW(&wc)) {
+        ASSERT_EQ(GetLastError(), (DWORD)ERROR_CLASS_ALREADY_EXISTS);
+    }
+}
+
+void MainDialogFixture::SetUp()
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0xFF};
+    InitCommonControlsEx(&icc);
+    RegisterMainWindowClass();
+    LogSetPrefix(NULL);
+    LogResetPath();
+    logPath = env.Folder() + AfxGetApp()->m_pszAppName + L".log";
+    DeleteFileW(logPath);
+    theApp.m_pSettings = &env.Settings();
+    database = new CDatabaseContext;
+    database->m_pConnection->LoadSettings();
+    theApp.m_pDatabase = database;
+}
+
+void MainDialogFixture::TearDown()
+{
+    theApp.m_pMainWnd = NULL;
+    env.Settings().SetMainDialog(NULL, NULL);
+    theApp.m_pDatabase = NULL;
+    delete database;
+    database = nullptr;
+    theApp.m_pSettings = NULL;
+    LogSetPrefix(NULL);
+    CoUninitialize();
+}
+
+std::vector<std::wstring> MainDialogFixture::LogLines()
+{
+    std::string bytes = testing_support::ReadFileBytes(logPath);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == L'\n') {
+            std::wstring line = text.substr(start, i - start), rest;
+            lines.push_back(testing_support::SplitStamp(line, &rest) ? rest : line);
+            start = i + 1;
+        }
+    return lines;
+}
+
+bool MainDialogFixture::LogHas(const std::wstring& line)
+{
+    std::vector<std::wstring> lines = LogLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+} // namespace main_dialog_test

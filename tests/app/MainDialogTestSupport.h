@@ -1,0 +1,40 @@
+// Fixtures of the main dialog tests: a settings object of its own instance
+// with a fresh data folder, the application's data holder, the window class
+// of the main dialog, and deadline texts relative to today.
+#pragma once
+#include <gtest/gtest.h>
+#include <memory>
+#include "app/VelindoApp.h"
+#include "app/VelindoDlg.h"
+#include "foundation/Log.h"
+#include "storage/DatabaseContext.h"
+#include "storage/StorageTestSupport.h"
+#include "support/TestSupport.h"
+#include "support/WindowDriver.h"
+
+namespace main_dialog_test {
+
+// One item of a deadline list text, days from today: "+yyyy.mm.dd. remark".
+CString DateItem(bool watched, int days, LPCWSTR remark = L"határidő");
+
+// The main dialog's window class, as the application registers it.
+void RegisterMainWindowClass();
+
+class MainDialogFixture : public ::testing::Test
+{
+protected:
+    MainDialogFixture() : env(L"MainDlgTest") {}
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // The log file's lines after their time stamps.
+    std::vector<std::wstring> LogLines();
+    bool LogHas(const std::wstring& line);
+
+    CStorageEnvironment env;
+    CDatabaseContext* database = nullptr;
+    CString logPath;
+};
+
+} // namespace main_dialog_test
