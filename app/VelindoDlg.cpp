@@ -2,6 +2,7 @@
 #include <time.h>
 #include <wchar.h>
 #include "afxapp.h"
+#include "app/IktatoEditDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
 #include "foundation/AppSettings.h"
@@ -71,6 +72,20 @@ const int kFieldBuffer = 201;
 
 // The exit question is open (a second close request meanwhile does nothing).
 LONG g_exitQuestionDepth = 0;
+
+// The edit dialog's values into the record: the texts as entered (the
+// dialog refuses names longer than the record holds; the copy cuts the rest).
+void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
+{
+    r.Nr = dlg.Nr;
+    r.Ev = dlg.Ev;
+    r.Allapot = dlg.Allapot ? 1 : 0;
+    CopyField(r.UgyfelNeve, dlg.UgyfelNeve, (size_t)dlg.UgyfelNeve.GetLength());
+    CopyField(r.EllenfelNeve, dlg.EllenfelNeve, (size_t)dlg.EllenfelNeve.GetLength());
+    CopyField(r.UgyJellege, dlg.UgyJellege, (size_t)dlg.UgyJellege.GetLength());
+    CopyField(r.Megjegyzes, dlg.Megjegyzes, (size_t)dlg.Megjegyzes.GetLength());
+    CopyField(r.Hataridok, dlg.Hataridok, (size_t)dlg.Hataridok.GetLength());
+}
 
 } // namespace
 
@@ -580,11 +595,18 @@ void CVelindoDlg::OnBnClickedNewCase()
     struct tm lt;
     if (_localtime64_s(&lt, &now) == 0)
         year = lt.tm_year + 1900;
-    int nr = store->GetNextNr(0);
-    // The case edit dialog comes with its own change: it shows year and nr,
-    // and on OK the record goes through InsertCase, the dialog showing again
-    // with the entry while InsertCase refuses.
-    LogFormat(L"New case %d/%d: the case edit dialog is not part of this build", nr, year);
+    CIktatoEditDlg dlg(store, CIktatoEditDlg::kModeNew, NULL);
+    dlg.Ev = year;
+    dlg.Nr = store->GetNextNr(0);
+    // A refused save shows the dialog again with what the user entered.
+    while (dlg.DoModal() == IDOK) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        TakeEditDialogValues(record, dlg);
+        GetCurrentDbTimestamp(record.Datum);
+        if (InsertCase(record))
+            break;
+    }
 }
 
 void CVelindoDlg::OnBnClickedModify()
@@ -609,12 +631,28 @@ void CVelindoDlg::OnBnClickedModify()
     }
     CUgyiratRecord record = *found;
     int oldKey = record.Ev * 65536 + record.Nr;
-    // The case edit dialog comes with its own change: on OK the record takes
-    // the dialog's fields, CC empty, Datum kept, and goes through UpdateCase
-    // (the dialog showing again while it refuses); then the row is selected
-    // again and the focus goes to the list.
-    LogFormat(L"Modify case %d/%d (key %d): the case edit dialog is not part of this build", record.Nr, record.Ev,
-              oldKey);
+    CIktatoEditDlg dlg(store, CIktatoEditDlg::kModeModify, NULL);
+    dlg.Nr = record.Nr;
+    dlg.Ev = record.Ev;
+    dlg.Allapot = record.Allapot;
+    dlg.UgyfelNeve = record.UgyfelNeve;
+    dlg.EllenfelNeve = record.EllenfelNeve;
+    dlg.UgyJellege = record.UgyJellege;
+    dlg.Megjegyzes = record.Megjegyzes;
+    dlg.Hataridok = record.Hataridok;
+    // A refused save shows the dialog again with what the user entered.
+    while (dlg.DoModal() == IDOK) {
+        TakeEditDialogValues(record, dlg);
+        // The entry date stays; CC is emptied.
+        record.CC[0] = 0;
+        if (UpdateCase(oldKey, record)) {
+            LVITEMW item = {};
+            item.stateMask = LVIS_SELECTED;
+            item.state = LVIS_SELECTED;
+            ::SendMessageW(m_list.GetSafeHwnd(), LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
+            break;
+        }
+    }
     ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, (WPARAM)m_list.GetSafeHwnd(), TRUE);
 }
 

@@ -3,7 +3,9 @@
 // offline, delete, the connect switch, "FOLIONEX_LOCKUI", the task queue
 // and the busy counter, Esc, and the exit with its question and backup.
 #include <gtest/gtest.h>
+#include <time.h>
 #include <atomic>
+#include <string>
 #include <vector>
 #include "MainDialogTestSupport.h"
 #include "TestSqlServer.h"
@@ -409,6 +411,74 @@ TEST_F(MainDialogTest, ExitAsksAboveOneHundredAndASecondRequestWaits)
         EXPECT_TRUE(WaitForWindowGone(main));
     });
     EXPECT_EQ(env.Settings().GetProfileInt(L"ShowConfirmExit", 1), 0);
+}
+
+const wchar_t kEditCaption[] = L"Iktatási adatok szerkesztése";
+const int kEditNr = 1007;
+const int kEditEv = 1010;
+const int kEditClient = 1013;
+
+TEST_F(MainDialogTest, NewCaseProposesTheNextNumberAndAFailedInsertKeepsTheEntry)
+{
+    __time64_t now = _time64(NULL);
+    struct tm lt;
+    _localtime64_s(&lt, &now);
+    int year = lt.tm_year + 1900;
+    CTestSqlServer::Failure failure;
+    failure.statement = L"INSERT INTO tUgyirat";
+    failure.times = 1;
+    server.FailStatement(failure);
+    Run([&](HWND main) {
+        PostCommand(main, 1001);
+        HWND edit = WaitForWindow(L"#32770", kEditCaption);
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(Text(Control(edit, kEditEv)), CString(std::to_wstring(year).c_str()));
+        EXPECT_EQ(Text(Control(edit, kEditNr)), CString(L"1"));
+        SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Új Ügyfél");
+        Click(Control(edit, IDOK));
+        Answer(kWarning,
+               L"Az új ügyet nem sikerült elmenteni!\n\n"
+               L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
+               IDOK);
+        // The dialog comes back with the entry.
+        edit = WaitForWindow(L"#32770", kEditCaption);
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(Text(Control(edit, kEditClient)), CString(L"Új Ügyfél"));
+        Click(Control(edit, IDOK));
+        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 4; }));
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"4 / 4"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    CUgyiratRecord* added = database->m_pStore->Find(MakeUgyiratKey(year, 1));
+    ASSERT_TRUE(added);
+    EXPECT_STREQ(added->UgyfelNeve, L"Új Ügyfél");
+    EXPECT_STREQ(added->CC, L"");
+    EXPECT_EQ(CentralRows(), 4u);
+}
+
+TEST_F(MainDialogTest, ModifyKeepsTheEntryDateAndSelectsTheRowAgain)
+{
+    DBTIMESTAMP entered = database->m_pStore->Find(MakeUgyiratKey(2024, 2))->Datum;
+    Run([&](HWND main) {
+        SelectRow(main, 1);
+        PostCommand(main, 1002);
+        HWND edit = WaitForWindow(L"#32770", kEditCaption);
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(Text(Control(edit, kEditNr)), CString(L"2"));
+        SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Kovács Anna Mária");
+        Click(Control(edit, IDOK));
+        EXPECT_TRUE(WaitForWindowGone(edit));
+        EXPECT_TRUE(WaitUntil([&] { return SelectedRow(main) == 1; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    CUgyiratRecord* changed = database->m_pStore->Find(MakeUgyiratKey(2024, 2));
+    ASSERT_TRUE(changed);
+    EXPECT_STREQ(changed->UgyfelNeve, L"Kovács Anna Mária");
+    EXPECT_EQ(memcmp(&changed->Datum, &entered, sizeof(entered)), 0);
+    std::vector<std::vector<std::wstring>> rows =
+        server.Query(L"Folionex", "SELECT UgyfelNeve FROM tUgyirat WHERE Ev = 2024 AND Nr = 2");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], L"Kovács Anna Mária");
 }
 
 TEST_F(MainDialogTest, AFailedInsertOrUpdateIsReportedAndNothingChanges)
