@@ -530,3 +530,45 @@ TEST_F(MainDialogTest, AFailedInsertOrUpdateIsReportedAndNothingChanges)
 }
 
 } // namespace
+
+namespace {
+
+// A picture for the documentation: FOLIONEX_SCREENSHOTS names a folder.
+TEST_F(MainDialogTest, Screenshot)
+{
+    wchar_t folder[MAX_PATH] = {0};
+    if (!GetEnvironmentVariableW(L"FOLIONEX_SCREENSHOTS", folder, MAX_PATH))
+        GTEST_SKIP() << "FOLIONEX_SCREENSHOTS is not set";
+    CString dir(folder);
+    using main_dialog_test::DateItem;
+    CUgyiratStore* store = database->m_pStore;
+    struct Case { int ev, nr; LPCWSTR client, other, kind, remark; CString deadlines; int state; } cases[] = {
+        {2025, 1, L"Kovács és Társa Kft.", L"Nagy Árpád", L"Gazdasági", L"szerződésbontás",
+         DateItem(true, 0, L"tárgyalás") + L"|" + DateItem(true, 6, L"beadvány"), 1},
+        {2025, 2, L"Szabó Éva", L"Kovács Béla", L"Családjogi", L"",
+         DateItem(true, 1, L"ügyfél") + L"|" + DateItem(false, 3, L"levél"), 1},
+        {2025, 3, L"Horváth Ödön", L"Fekete Kft.", L"Munkaügyi", L"", DateItem(true, 12, L"fellebbezés"), 1},
+        {2025, 4, L"Fehér Ilona", L"Kovácsné Tóth Anna", L"Polgári", L"hagyaték", CString(), 0},
+    };
+    for (const Case& c : cases) {
+        CUgyiratRecord r = MakeRecord(c.ev, c.nr, c.client, c.other, c.kind, c.remark, c.deadlines);
+        r.Allapot = c.state;
+        ASSERT_TRUE(store->Insert(r));
+    }
+    env.Settings().WriteProfileString(L"UserName", L"Dr. Minta Anna");
+    env.Settings().WriteProfileString(L"DataSetName", L"Budapesti iroda");
+    CWinApp* app = AfxGetApp();
+    app->WriteProfileInt(L"MainDlgTest\\Metrics", L"MainWindowLeft", 0);
+    app->WriteProfileInt(L"MainDlgTest\\Metrics", L"MainWindowTop", 0);
+    app->WriteProfileInt(L"MainDlgTest\\Metrics", L"MainWindowRight", 1000);
+    app->WriteProfileInt(L"MainDlgTest\\Metrics", L"MainWindowBottom", 620);
+    Run([&](HWND main) {
+        SendMessageW(Control(main, 1006), WM_SETTEXT, 0, (LPARAM)L"kov");
+        SelectRow(main, 2);
+        Sleep(800);
+        EXPECT_TRUE(SaveWindowBitmap(main, dir + L"\\main-dialog.bmp"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+}
+
+} // namespace
