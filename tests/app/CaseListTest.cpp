@@ -312,6 +312,27 @@ TEST(CaseListDrawing, TheFirstColumnHasASquareAndATickForActiveCases)
     EXPECT_EQ(off.Count(0, 4, 17, 3, 17), 0);
 }
 
+// The hosting dialog, which records the list notifications that reach it.
+class CHostDlg : public CDialog
+{
+public:
+    std::vector<UINT> codes;
+
+protected:
+    void OnListNotify(NMHDR* pNMHDR, LRESULT* pResult)
+    {
+        codes.push_back(pNMHDR->code);
+        *pResult = 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CHostDlg, CDialog)
+    ON_NOTIFY(NM_DBLCLK, IDC_CASELIST, &CHostDlg::OnListNotify)
+    ON_NOTIFY(NM_RCLICK, IDC_CASELIST, &CHostDlg::OnListNotify)
+    ON_NOTIFY(NM_CLICK, IDC_CASELIST, &CHostDlg::OnListNotify)
+END_MESSAGE_MAP()
+
 // The list hosted in a modeless dialog, over a store whose table is a
 // SQLite file of its own.
 class CaseListWindowTest : public ::testing::Test
@@ -373,13 +394,13 @@ protected:
         sql.Format(L"SELECT Allapot FROM tUgyirat WHERE Ev = %d AND Nr = %d", ev, nr);
         return t.QueryScalar(sql, v) ? _wtoi(v) : -99;
     }
-    // NM_CLICK as the list view sends it to its parent.
-    void ClickAt(int x, int y)
+    // NM_CLICK (or another click notification) as the list view sends it to its parent.
+    void ClickAt(int x, int y, UINT code = NM_CLICK)
     {
         NMITEMACTIVATE nm = {};
         nm.hdr.hwndFrom = list.GetSafeHwnd();
         nm.hdr.idFrom = IDC_CASELIST;
-        nm.hdr.code = NM_CLICK;
+        nm.hdr.code = code;
         nm.ptAction.x = x;
         nm.ptAction.y = y;
         LVHITTESTINFO hit = {};
@@ -397,9 +418,26 @@ protected:
     window_test::CWatchdog watchdog{60000};
     CStorageEnvironment env;
     std::unique_ptr<CUgyiratStore> store;
-    CDialog dlg;
+    CHostDlg dlg;
     CVelindoListCtrl list;
 };
+
+TEST_F(CaseListWindowTest, DoubleAndRightClicksReachTheDialogTheStateClickDoesNot)
+{
+    Add(2024, 1, 1, L"Első");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect row = RowRect(0);
+    int y = (row.top + row.bottom) / 2;
+    ClickAt(3, y);
+    ClickAt(3, y, NM_DBLCLK);
+    ClickAt(60, y, NM_RCLICK);
+    ASSERT_EQ(dlg.codes.size(), 2u);
+    EXPECT_EQ(dlg.codes[0], (UINT)NM_DBLCLK);
+    EXPECT_EQ(dlg.codes[1], (UINT)NM_RCLICK);
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 0);
+}
 
 TEST_F(CaseListWindowTest, ColumnsFollowTheClientWidth)
 {
