@@ -535,6 +535,24 @@ TEST_F(CaseListWindowTest, TheStateSquareTogglesTheCaseInTheStoreAndTheTable)
     EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 2))->Allapot, 0);
 }
 
+TEST_F(CaseListWindowTest, AMouseClickOnTheSquareGoesThroughTheListView)
+{
+    Add(2024, 1, 1, L"Első");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect row = RowRect(0);
+    LPARAM at = MAKELPARAM(3, (row.top + row.bottom) / 2);
+    list.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    list.PostMessage(WM_LBUTTONUP, 0, at);
+    for (int i = 0; i < 150 && store->Find(MakeUgyiratKey(2024, 1))->Allapot != 0; ++i) {
+        Pump();
+        Sleep(20);
+    }
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 0);
+    EXPECT_EQ(StoredAllapot(2024, 1), 0);
+}
+
 TEST_F(CaseListWindowTest, FontStepsAreStoredInTheProfile)
 {
     CAppSettings& settings = env.Settings();
