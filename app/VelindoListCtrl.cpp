@@ -210,8 +210,12 @@ bool CVelindoListCtrl::GetCellText(int row, int column, LPWSTR buffer, int buffe
     case 6: text = record->Hataridok; break;
     default: break;
     }
-    if (text)
-        wcsncpy(buffer, text, bufferLength - 1);
+    if (text) {
+        int n = 0;
+        for (; n < bufferLength - 1 && text[n]; ++n)
+            buffer[n] = text[n];
+        buffer[n] = 0;
+    }
     buffer[bufferLength - 1] = 0;
     if (state)
         *state = record->Allapot;
