@@ -140,4 +140,5 @@ private:
     CFont* m_pFont;
     int m_initialFontHeight;
     CUgyiratStore* m_pStore;
+    __int64 m_paintToday;   // today's local midnight, taken when a paint starts; 0 before
 };

@@ -481,6 +481,20 @@ TEST_F(CaseListWindowTest, CellsComeFromTheStoreThroughGetDispInfo)
     EXPECT_EQ(Cell(1, 6), CString(L"+2024.05.17. tárgyalás"));
     EXPECT_EQ(Cell(2, 0), CString(L"7"));
 
+    // The image request answers with the state image: ticked for Allapot 1.
+    for (int row : {0, 2}) {
+        NMLVDISPINFOW info = {};
+        info.hdr.hwndFrom = list.GetSafeHwnd();
+        info.hdr.idFrom = IDC_CASELIST;
+        info.hdr.code = LVN_GETDISPINFOW;
+        info.item.mask = LVIF_IMAGE;
+        info.item.iItem = row;
+        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&info);
+        EXPECT_TRUE(info.item.mask & LVIF_STATE);
+        EXPECT_EQ(info.item.stateMask & LVIS_STATEIMAGEMASK, (UINT)LVIS_STATEIMAGEMASK);
+        EXPECT_EQ(info.item.state & LVIS_STATEIMAGEMASK, (UINT)INDEXTOSTATEIMAGEMASK(row == 0 ? 2 : 1)) << row;
+    }
+
     WCHAR small[5];
     int state = 9;
     EXPECT_TRUE(list.GetCellText(0, 2, small, 5, &state));
