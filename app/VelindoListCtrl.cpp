@@ -106,7 +106,7 @@ BEGIN_MESSAGE_MAP(CVelindoListCtrl, CListCtrl)
     ON_NOTIFY_REFLECT(NM_CUSTOMDRAW, &CVelindoListCtrl::OnCustomDraw)
 END_MESSAGE_MAP()
 
-CVelindoListCtrl::CVelindoListCtrl() : m_pFont(NULL), m_initialFontHeight(0), m_pStore(NULL)
+CVelindoListCtrl::CVelindoListCtrl() : m_pFont(NULL), m_initialFontHeight(0), m_pStore(NULL), m_paintToday(0)
 {
     m_cell[0] = 0;
 }
@@ -210,8 +210,12 @@ bool CVelindoListCtrl::GetCellText(int row, int column, LPWSTR buffer, int buffe
     case 6: text = record->Hataridok; break;
     default: break;
     }
-    if (text)
-        wcsncpy(buffer, text, bufferLength - 1);
+    if (text) {
+        int n = 0;
+        for (; n < bufferLength - 1 && text[n]; ++n)
+            buffer[n] = text[n];
+        buffer[n] = 0;
+    }
     buffer[bufferLength - 1] = 0;
     if (state)
         *state = record->Allapot;
@@ -258,6 +262,9 @@ void CVelindoListCtrl::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult)
     NMLVCUSTOMDRAW* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(pNMHDR);
     switch (cd->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
+        m_paintToday = TodayMidnight();
+        *pResult = CDRF_NOTIFYSUBITEMDRAW;
+        return;
     case CDDS_ITEMPREPAINT:
         *pResult = CDRF_NOTIFYSUBITEMDRAW;
         return;
@@ -531,7 +538,8 @@ void CVelindoListCtrl::DrawDeadlines(HDC dc, const CRect& r, LPCWSTR text, bool 
     COLORREF oldColour = ::SetTextColor(dc, selected ? RGB(0xFF, 0xFF, 0xFF) : RGB(0, 0, 0));
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
     int h = r.Height();
-    __int64 today = TodayMidnight();
+    // One date for the whole paint (taken at its prepaint stage).
+    __int64 today = m_paintToday ? m_paintToday : TodayMidnight();
     HPEN pen = ::CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
     HGDIOBJ oldPen = ::SelectObject(dc, pen);
     CRect p(r);

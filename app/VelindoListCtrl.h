@@ -11,10 +11,11 @@
 //   - the dialog's CreateListColumns is a one-line forward to
 //     m_list.CreateListColumns(): the column set needs nothing but the list's
 //     own client width, so the work lives here;
-//   - RefreshList: SetRedraw(FALSE); HasColumns() ? DeleteAllItems() via
-//     ClearKeys : CreateListColumns(); ClearKeys(); AddKey(key) for every
-//     shown case, highest key first; SetSearchTerms(terms);
-//     SetItemCount(GetKeyCount()); SetRedraw(TRUE);
+//   - RefreshList: SetRedraw(FALSE); CreateListColumns() when !HasColumns();
+//     ClearKeys() (it also deletes all items); AddKey(key) for every shown
+//     case, highest key first; SetSearchTerms(terms); SetItemCount(
+//     GetKeyCount()); SetRedraw(TRUE). Keys are MakeUgyiratKey(Ev, Nr);
+//   - the filter's and search's lowering can use LowerChar (the same rule);
 //   - the selected row's case: GetKey(row) and the store's Find;
 //   - InitFont after the first RefreshList; Ctrl+B calls StepFont(false), the
 //     dialog's ResetListFont calls StepFont(true).
@@ -139,4 +140,5 @@ private:
     CFont* m_pFont;
     int m_initialFontHeight;
     CUgyiratStore* m_pStore;
+    __int64 m_paintToday;   // today's local midnight, taken when a paint starts; 0 before
 };

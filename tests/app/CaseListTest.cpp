@@ -312,6 +312,27 @@ TEST(CaseListDrawing, TheFirstColumnHasASquareAndATickForActiveCases)
     EXPECT_EQ(off.Count(0, 4, 17, 3, 17), 0);
 }
 
+// The hosting dialog, which records the list notifications that reach it.
+class CHostDlg : public CDialog
+{
+public:
+    std::vector<UINT> codes;
+
+protected:
+    void OnListNotify(NMHDR* pNMHDR, LRESULT* pResult)
+    {
+        codes.push_back(pNMHDR->code);
+        *pResult = 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CHostDlg, CDialog)
+    ON_NOTIFY(NM_DBLCLK, IDC_CASELIST, &CHostDlg::OnListNotify)
+    ON_NOTIFY(NM_RCLICK, IDC_CASELIST, &CHostDlg::OnListNotify)
+    ON_NOTIFY(NM_CLICK, IDC_CASELIST, &CHostDlg::OnListNotify)
+END_MESSAGE_MAP()
+
 // The list hosted in a modeless dialog, over a store whose table is a
 // SQLite file of its own.
 class CaseListWindowTest : public ::testing::Test
@@ -373,13 +394,13 @@ protected:
         sql.Format(L"SELECT Allapot FROM tUgyirat WHERE Ev = %d AND Nr = %d", ev, nr);
         return t.QueryScalar(sql, v) ? _wtoi(v) : -99;
     }
-    // NM_CLICK as the list view sends it to its parent.
-    void ClickAt(int x, int y)
+    // NM_CLICK (or another click notification) as the list view sends it to its parent.
+    void ClickAt(int x, int y, UINT code = NM_CLICK)
     {
         NMITEMACTIVATE nm = {};
         nm.hdr.hwndFrom = list.GetSafeHwnd();
         nm.hdr.idFrom = IDC_CASELIST;
-        nm.hdr.code = NM_CLICK;
+        nm.hdr.code = code;
         nm.ptAction.x = x;
         nm.ptAction.y = y;
         LVHITTESTINFO hit = {};
@@ -397,9 +418,26 @@ protected:
     window_test::CWatchdog watchdog{60000};
     CStorageEnvironment env;
     std::unique_ptr<CUgyiratStore> store;
-    CDialog dlg;
+    CHostDlg dlg;
     CVelindoListCtrl list;
 };
+
+TEST_F(CaseListWindowTest, DoubleAndRightClicksReachTheDialogTheStateClickDoesNot)
+{
+    Add(2024, 1, 1, L"Első");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect row = RowRect(0);
+    int y = (row.top + row.bottom) / 2;
+    ClickAt(3, y);
+    ClickAt(3, y, NM_DBLCLK);
+    ClickAt(60, y, NM_RCLICK);
+    ASSERT_EQ(dlg.codes.size(), 2u);
+    EXPECT_EQ(dlg.codes[0], (UINT)NM_DBLCLK);
+    EXPECT_EQ(dlg.codes[1], (UINT)NM_RCLICK);
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 0);
+}
 
 TEST_F(CaseListWindowTest, ColumnsFollowTheClientWidth)
 {
@@ -442,6 +480,20 @@ TEST_F(CaseListWindowTest, CellsComeFromTheStoreThroughGetDispInfo)
     EXPECT_EQ(Cell(1, 4), CString(L"Polgári"));
     EXPECT_EQ(Cell(1, 6), CString(L"+2024.05.17. tárgyalás"));
     EXPECT_EQ(Cell(2, 0), CString(L"7"));
+
+    // The image request answers with the state image: ticked for Allapot 1.
+    for (int row : {0, 2}) {
+        NMLVDISPINFOW info = {};
+        info.hdr.hwndFrom = list.GetSafeHwnd();
+        info.hdr.idFrom = IDC_CASELIST;
+        info.hdr.code = LVN_GETDISPINFOW;
+        info.item.mask = LVIF_IMAGE;
+        info.item.iItem = row;
+        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&info);
+        EXPECT_TRUE(info.item.mask & LVIF_STATE);
+        EXPECT_EQ(info.item.stateMask & LVIS_STATEIMAGEMASK, (UINT)LVIS_STATEIMAGEMASK);
+        EXPECT_EQ(info.item.state & LVIS_STATEIMAGEMASK, (UINT)INDEXTOSTATEIMAGEMASK(row == 0 ? 2 : 1)) << row;
+    }
 
     WCHAR small[5];
     int state = 9;
@@ -495,6 +547,24 @@ TEST_F(CaseListWindowTest, TheStateSquareTogglesTheCaseInTheStoreAndTheTable)
     store->Find(MakeUgyiratKey(2024, 2))->Allapot = 5;
     ClickAt(3, y0);
     EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 2))->Allapot, 0);
+}
+
+TEST_F(CaseListWindowTest, AMouseClickOnTheSquareGoesThroughTheListView)
+{
+    Add(2024, 1, 1, L"Első");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect row = RowRect(0);
+    LPARAM at = MAKELPARAM(3, (row.top + row.bottom) / 2);
+    list.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    list.PostMessage(WM_LBUTTONUP, 0, at);
+    for (int i = 0; i < 150 && store->Find(MakeUgyiratKey(2024, 1))->Allapot != 0; ++i) {
+        Pump();
+        Sleep(20);
+    }
+    EXPECT_EQ(store->Find(MakeUgyiratKey(2024, 1))->Allapot, 0);
+    EXPECT_EQ(StoredAllapot(2024, 1), 0);
 }
 
 TEST_F(CaseListWindowTest, FontStepsAreStoredInTheProfile)
