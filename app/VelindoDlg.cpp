@@ -292,22 +292,32 @@ void CVelindoDlg::CaptureDesignRect(int id, CRect& rect)
 // ---------------------------------------------------------------------------
 // Search, filters and status line
 
+namespace {
+
+// The lowering of the characters below U+0180 (every other one stays).
+struct CLowerTable
+{
+    WCHAR map[0x180];
+    CLowerTable()
+    {
+        for (int c = 0; c < 0x180; ++c)
+            map[c] = (WCHAR)c;
+        for (int c = L'A'; c <= L'Z'; ++c)
+            map[c] = (WCHAR)(c + (L'a' - L'A'));
+        static const WCHAR pairs[][2] = {{0x00C1, 0x00E1}, {0x00C9, 0x00E9}, {0x00CD, 0x00ED},
+                                         {0x00D3, 0x00F3}, {0x00D6, 0x00F6}, {0x0150, 0x0151},
+                                         {0x00DA, 0x00FA}, {0x00DC, 0x00FC}, {0x0170, 0x0171}};
+        for (const auto& p : pairs)
+            map[p[0]] = p[1];
+    }
+};
+const CLowerTable g_lower;
+
+} // namespace
+
 WCHAR CVelindoDlg::LowerChar(WCHAR c)
 {
-    if (c >= L'A' && c <= L'Z')
-        return (WCHAR)(c + (L'a' - L'A'));
-    switch (c) {
-    case 0x00C1: return 0x00E1;  // Á
-    case 0x00C9: return 0x00E9;  // É
-    case 0x00CD: return 0x00ED;  // Í
-    case 0x00D3: return 0x00F3;  // Ó
-    case 0x00D6: return 0x00F6;  // Ö
-    case 0x0150: return 0x0151;  // Ő
-    case 0x00DA: return 0x00FA;  // Ú
-    case 0x00DC: return 0x00FC;  // Ü
-    case 0x0170: return 0x0171;  // Ű
-    default: return c;
-    }
+    return c < 0x180 ? g_lower.map[c] : c;
 }
 
 std::wstring CVelindoDlg::BuildSearchTerms(LPCWSTR text)
@@ -351,13 +361,22 @@ std::vector<CString> CVelindoDlg::SplitTerms(LPCWSTR terms)
 
 bool CVelindoDlg::MatchSearchTerm(LPCWSTR field, LPCWSTR term)
 {
+    if (!term || !term[0])
+        return term != NULL;
     WCHAR lowered[kFieldBuffer];
     int n = 0;
     if (field)
         for (; n < kFieldBuffer - 1 && field[n]; ++n)
             lowered[n] = LowerChar(field[n]);
     lowered[n] = 0;
-    return term && wcsstr(lowered, term) != NULL;
+    size_t m = wcslen(term);
+    if (m > (size_t)n)
+        return false;
+    const WCHAR first = term[0];
+    for (int i = 0; i + (int)m <= n; ++i)
+        if (lowered[i] == first && wmemcmp(lowered + i, term, m) == 0)
+            return true;
+    return false;
 }
 
 int CVelindoDlg::FilterDays(int filter)

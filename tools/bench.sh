@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" store_benchmark online_bench caselist_benchmark
+build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -18,3 +18,5 @@ echo "== online_bench (encrypt, zip, unzip, decrypt a 100 MB backup file)"
 "${wine_run[@]}" "$dir/bin/online_bench.exe" 100
 echo "== caselist_benchmark (row keys, search walk and one painted page of the case list)"
 "${wine_run[@]}" "$dir/bin/caselist_benchmark.exe" "${1:-100000}"
+echo "== maindlg_benchmark (the main dialog's RefreshList after a keystroke in the search box)"
+"${wine_run[@]}" "$dir/bin/maindlg_benchmark.exe" "${1:-100000}"
