@@ -30,3 +30,9 @@
 #define IDS_XMB_SKIP        9018
 #define IDS_XMB_SKIPALL     9019
 // ---- end of message box captions ----
+
+// Progress dialog
+#define IDD_PROGRESS 134
+#define IDC_PROGRESS_TEXT1 1083
+#define IDC_PROGRESS_TEXT2 1084
+#define IDC_PROGRESS_BAR 1085
