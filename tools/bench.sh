@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" store_benchmark online_bench
+build "$arch" store_benchmark online_bench caselist_benchmark
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -16,3 +16,5 @@ echo "== store_benchmark (load and write back the local backup file; load the ce
 "${wine_run[@]}" "$dir/bin/store_benchmark.exe" "${1:-100000}"
 echo "== online_bench (encrypt, zip, unzip, decrypt a 100 MB backup file)"
 "${wine_run[@]}" "$dir/bin/online_bench.exe" 100
+echo "== caselist_benchmark (row keys, search walk and one painted page of the case list)"
+"${wine_run[@]}" "$dir/bin/caselist_benchmark.exe" "${1:-100000}"
