@@ -8,6 +8,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
 #include "foundation/Log.h"
+#include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
 #include "foundation/XMessageBox.h"
 #include "resources/resource.h"
@@ -819,10 +820,32 @@ LRESULT CVelindoDlg::OnTaskMessage(WPARAM, LPARAM)
 
 LRESULT CVelindoDlg::OnProgressMessage(WPARAM wParam, LPARAM)
 {
-    // The progress records come with the background worker; until then
-    // nothing posts them and nothing here may delete an unknown object.
-    LogFormat(L"Progress message ignored (record %p): progress records are not part of this build",
-              (void*)wParam);
+    // The range of the running work; it lives as long as the process.
+    static UINT s_range = 1;
+    CProgressRecord* record = reinterpret_cast<CProgressRecord*>(wParam);
+    if (!record)
+        return 0;
+    if (record->m_flags & CProgressRecord::FLAG_VALUE) {
+        switch (record->m_kind) {
+        case CProgressRecord::KIND_START:
+            s_range = record->m_value > 0 ? (UINT)record->m_value : 1;
+            m_status.SetProgress(0);
+            KillTimer(kTimerClearProgress);
+            break;
+        case CProgressRecord::KIND_POSITION:
+            // In 64 bits: value * 100 must not wrap.
+            m_status.SetProgress((UINT)((unsigned long long)(UINT)record->m_value * 100 / s_range));
+            break;
+        case CProgressRecord::KIND_COMPLETED:
+            m_status.SetProgress(100);
+            break;
+        default:
+            break;
+        }
+    }
+    if (record->m_flags & CProgressRecord::FLAG_FIRST_TEXT)
+        m_status.SetWindowText(record->m_firstText);
+    delete record;
     return 0;
 }
 

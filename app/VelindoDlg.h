@@ -82,6 +82,7 @@ public:
     volatile LONG* BusyCounter() { return &m_nBusy; }
     const CString& GetCutOffText() const { return m_strCutOff; }
     CVelindoListCtrl& GetList() { return m_list; }
+    UINT GetStatusProgress() const { return m_status.GetProgress(); }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -81,3 +81,8 @@
 #define IDC_HAT_DATE              1135
 #define IDC_HAT_WATCHED           1136
 // ---- end of deadline dialog and case edit dialog ----
+// Progress dialog
+#define IDD_PROGRESS 134
+#define IDC_PROGRESS_TEXT1 1083
+#define IDC_PROGRESS_TEXT2 1084
+#define IDC_PROGRESS_BAR 1085

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 #include "MainDialogTestSupport.h"
+#include "foundation/Progress.h"
+#include "foundation/RegisteredMessages.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/UgyiratStore.h"
 
@@ -252,6 +254,40 @@ TEST_F(MainDialogRowsTest, HotKeysSelectTheDeadlineFilters)
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"2024/2", L"2024/1"}));
     dlg.SendMessage(WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"2024/1"}));
+}
+
+TEST_F(MainDialogRowsTest, ProgressRecordsMoveTheBarAndWriteTheStatusLine)
+{
+    auto post = [&](int kind, unsigned flags, int value, LPCWSTR text = NULL) {
+        CProgressRecord* r = new CProgressRecord(kind, flags, value);
+        if (text)
+            r->m_firstText = text;
+        // The handler owns and deletes the record.
+        dlg.SendMessage(g_uMsgProgress, (WPARAM)r, 0);
+    };
+    const unsigned V = CProgressRecord::FLAG_VALUE, T = CProgressRecord::FLAG_FIRST_TEXT;
+    // Before any start the range is 1.
+    post(CProgressRecord::KIND_POSITION, V, 0);
+    EXPECT_EQ(dlg.GetStatusProgress(), 0u);
+    post(CProgressRecord::KIND_POSITION, V, 1);
+    EXPECT_EQ(dlg.GetStatusProgress(), 100u);
+    post(CProgressRecord::KIND_START, V, 200);
+    EXPECT_EQ(dlg.GetStatusProgress(), 0u);
+    post(CProgressRecord::KIND_POSITION, V | T, 50, L"Mentés folyamatban ...");
+    EXPECT_EQ(dlg.GetStatusProgress(), 25u);
+    EXPECT_EQ(testing_support::Text(::GetDlgItem(dlg, 1028)), CString(L"Mentés folyamatban ..."));
+    // Without the value flag the bar stays.
+    post(CProgressRecord::KIND_COMPLETED, T, 0, L"kész");
+    EXPECT_EQ(dlg.GetStatusProgress(), 25u);
+    post(CProgressRecord::KIND_COMPLETED, V, -1);
+    EXPECT_EQ(dlg.GetStatusProgress(), 100u);
+    post(CProgressRecord::KIND_START, V, 0);  // a range of 0 counts as 1
+    post(CProgressRecord::KIND_POSITION, V, 1);
+    EXPECT_EQ(dlg.GetStatusProgress(), 100u);
+    post(CProgressRecord::KIND_START, V, 2000000000);
+    post(CProgressRecord::KIND_POSITION, V, 1000000000);  // value * 100 does not wrap
+    EXPECT_EQ(dlg.GetStatusProgress(), 50u);
+    EXPECT_EQ(testing_support::Text(::GetDlgItem(dlg, 1028)), CString(L"kész"));
 }
 
 } // namespace

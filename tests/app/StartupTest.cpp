@@ -1,36 +1,87 @@
-// Starts Folionex.exe as a separate process, as a user would, and checks its
-// exit code, its log file and the registry values it wrote.
+// Starts Folionex.exe as a separate process, as a user would, answers the
+// boxes it shows from outside (finding its windows by process, clicking
+// their buttons), and checks its exit code, its log file and the registry
+// values it wrote.
 #include <gtest/gtest.h>
-#include <vector>
-#include "support/TestSupport.h"
 #include <shlobj.h>
+#include <atomic>
+#include <map>
+#include <thread>
+#include <vector>
+#include "storage/CtUgyirat_Sqlite.h"
+#include "storage/CtUgyirat_SqlServer.h"
+#include "support/TestSupport.h"
+#include "tests/standins/oledb/TestSqlServer.h"
 
 namespace {
 
 using namespace testing_support;
 
 const wchar_t kAppKey[] = L"Software\\Orvane\\Folionex";
-
-std::wstring ReadLog(LPCWSTR key)
-{
-    std::string bytes = ReadFileBytes(DataFolderPath(key) + L"Folionex.log");
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-}
+const wchar_t kCentralCaption[] = L"Üzemmód (kapcsolódás központi adatbázishoz)";
+const wchar_t kOfflineCaption[] = L"Üzemmód (leválasztott kapcsolat)";
+const wchar_t kCentral[] = L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Folionex;Trusted connection=true;";
 
 // The texts of the log's lines after their time stamps; unstamped lines as they are.
 std::vector<std::wstring> LogTexts(LPCWSTR key)
 {
-    std::wstring text = ReadLog(key);
+    std::string bytes = ReadFileBytes(DataFolderPath(key) + L"Folionex.log");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     std::vector<std::wstring> out;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i)
         if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start);
-            std::wstring rest;
+            std::wstring line = text.substr(start, i - start), rest;
             out.push_back(SplitStamp(line, &rest) ? rest : L"?" + line);
             start = i + 1;
         }
     return out;
+}
+
+bool HasLine(const std::vector<std::wstring>& lines, const std::wstring& prefix)
+{
+    for (const auto& l : lines)
+        if (l.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+// What the user does with a box of a caption: the buttons to click in turn
+// (a check box first, then the answer).
+struct Answer
+{
+    std::vector<int> buttons;
+    int times = 0; // boxes answered so far
+};
+
+struct FindData
+{
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
+{
+    FindData* data = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == data->pid && IsWindowVisible(hWnd))
+        data->windows.push_back(hWnd);
+    return TRUE;
+}
+
+std::wstring WindowText(HWND h)
+{
+    wchar_t buf[512] = {0};
+    GetWindowTextW(h, buf, 512);
+    return buf;
+}
+
+std::wstring ClassOf(HWND h)
+{
+    wchar_t buf[128] = {0};
+    GetClassNameW(h, buf, 128);
+    return buf;
 }
 
 class StartupTest : public ::testing::Test
@@ -41,8 +92,14 @@ protected:
         exe = ProgramFolder() + L"Folionex.exe";
         ASSERT_TRUE(FileExists(exe)) << CStringA(exe).GetString();
         Clean();
+        server.Reset();
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
     }
-    void TearDown() override { Clean(); }
+    void TearDown() override
+    {
+        Clean();
+        CoUninitialize();
+    }
 
     void Clean()
     {
@@ -50,6 +107,15 @@ protected:
         RegDeleteKeyW(HKEY_CURRENT_USER, kAppKey);
         for (LPCWSTR key : {L"DefaultInstance", L"Iroda", L"IRODA", L"Új iroda ő", L"Egyetlen"})
             RemoveDataFolder(key);
+    }
+
+    void SetValue(LPCWSTR key, LPCWSTR name, DWORD value)
+    {
+        HKEY h;
+        CString path = CString(kAppKey) + L"\\" + key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+        RegSetValueExW(h, name, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
+        RegCloseKey(h);
     }
 
     void AddInstance(LPCWSTR key, LPCWSTR displayName)
@@ -61,8 +127,61 @@ protected:
         RegCloseKey(h);
     }
 
-    // Runs the program and returns its exit code (or -1 when it did not end in time).
-    DWORD Run(LPCWSTR args)
+    CString Value(LPCWSTR key, LPCWSTR name)
+    {
+        CString v;
+        ReadRegString(HKEY_CURRENT_USER, CString(kAppKey) + (key && *key ? CString(L"\\") + key : CString()), name, v);
+        return v;
+    }
+
+    DWORD Number(LPCWSTR key, LPCWSTR name, DWORD missing = 0xDEAD)
+    {
+        DWORD v = missing;
+        ReadRegDword(HKEY_CURRENT_USER, CString(kAppKey) + L"\\" + key, name, v);
+        return v;
+    }
+
+    void CentralCases(int count)
+    {
+        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
+        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
+        CtUgyirat_SqlServer table(kCentral);
+        for (int i = 1; i <= count; ++i) {
+            CUgyiratRecord r;
+            ZeroRecord(r);
+            r.Ev = 2024;
+            r.Nr = i;
+            r.Allapot = 1;
+            CopyField(r.UgyfelNeve, L"Központi ügyfél");
+            r.Datum.year = 2024;
+            r.Datum.month = 5;
+            r.Datum.day = 1;
+            ASSERT_TRUE(table.Insert(r));
+        }
+    }
+
+    void BackupCases(LPCWSTR key, int count)
+    {
+        CString path = DataFolderPath(key);
+        SHCreateDirectoryExW(NULL, path, NULL);
+        CString file = path + L"Folionex.bkp";
+        CtUgyirat_Sqlite table;
+        ASSERT_TRUE(table.CreateDatabaseAt(file));
+        table.SetPath(file);
+        for (int i = 1; i <= count; ++i) {
+            CUgyiratRecord r;
+            ZeroRecord(r);
+            r.Ev = 2023;
+            r.Nr = i;
+            CopyField(r.UgyfelNeve, L"Mentett ügyfél");
+            ASSERT_TRUE(table.Insert(r));
+        }
+    }
+
+    // Runs the program and answers its boxes by caption; a box without an
+    // answer (and any other window) is closed after a while. Returns the
+    // exit code, or -1 when the program did not end in time.
+    DWORD Run(LPCWSTR args, std::map<std::wstring, Answer> answers = {})
     {
         CString cmd = CString(L"\"") + exe + L"\"";
         if (args && *args)
@@ -73,9 +192,45 @@ protected:
         if (!CreateProcessW(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
             return (DWORD)-2;
         DWORD code = (DWORD)-1;
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &code);
-        else
+        DWORD start = GetTickCount();
+        std::map<HWND, DWORD> seen;
+        while (GetTickCount() - start < 60000) {
+            if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
+                GetExitCodeProcess(pi.hProcess, &code);
+                break;
+            }
+            FindData data = {pi.dwProcessId, {}};
+            EnumWindows(CollectWindow, (LPARAM)&data);
+            for (HWND h : data.windows) {
+                if (ClassOf(h) != L"#32770")
+                    continue;
+                std::wstring caption = WindowText(h);
+                auto it = answers.find(caption);
+                if (it != answers.end()) {
+                    if (seen.count(h))
+                        continue;
+                    seen[h] = GetTickCount();
+                    ++it->second.times;
+                    shown.push_back(caption);
+                    for (int id : it->second.buttons) {
+                        HWND button = GetDlgItem(h, id);
+                        if (button)
+                            PostMessageW(button, BM_CLICK, 0, 0);
+                        else
+                            PostMessageW(h, WM_COMMAND, id, 0);
+                        Sleep(100);
+                    }
+                } else if (caption == kCentralCaption || caption == kOfflineCaption) {
+                    // Not expected: leave the program as the user would.
+                    if (!seen.count(h)) {
+                        seen[h] = GetTickCount();
+                        shown.push_back(L"unexpected: " + caption);
+                        PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+                    }
+                }
+            }
+        }
+        if (code == (DWORD)-1)
             TerminateProcess(pi.hProcess, 99);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
@@ -85,60 +240,152 @@ protected:
     std::vector<std::wstring> StartLines(LPCWSTR key)
     {
         return {std::wstring(59, L'*'), std::wstring(L"Start instance ") + key,
-                std::wstring(L"ExePath: ") + exe.GetString(), L"Exit instance"};
+                std::wstring(L"ExePath: ") + exe.GetString()};
     }
 
+    void ExpectStartsWith(const std::vector<std::wstring>& log, const std::vector<std::wstring>& head)
+    {
+        ASSERT_GE(log.size(), head.size());
+        for (size_t i = 0; i < head.size(); ++i)
+            EXPECT_EQ(log[i], head[i]);
+    }
+
+    oledb_standin::CTestSqlServer server;
     CString exe;
+    std::vector<std::wstring> shown;
 };
+
+// ---------------------------------------------------------------------------
+// The instance choice
 
 TEST_F(StartupTest, NoArgumentAndNoInstanceUsesDefaultInstance)
 {
+    CentralCases(1);
     EXPECT_EQ(Run(L""), 0u);
-    EXPECT_EQ(LogTexts(L"DefaultInstance"), StartLines(L"DefaultInstance"));
+    auto log = LogTexts(L"DefaultInstance");
+    ExpectStartsWith(log, StartLines(L"DefaultInstance"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 
     std::string bytes = ReadFileBytes(DataFolderPath(L"DefaultInstance") + L"Folionex.log");
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_NE(bytes.substr(0, 2), std::string("\xFF\xFE")) << "no byte-order mark";
     EXPECT_EQ(bytes.find(std::string("\r\0", 2)), std::string::npos) << "line feeds only";
 
-    CString value;
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kAppKey, L"ExeDir", value));
-    EXPECT_EQ(value, exe.Left(exe.ReverseFind(L'\\')));
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kAppKey, L"LastRun", value));
-    EXPECT_EQ(value, L"DefaultInstance");
+    EXPECT_EQ(Value(L"", L"ExeDir"), exe.Left(exe.ReverseFind(L'\\')));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"DefaultInstance");
+    EXPECT_EQ(Value(L"DefaultInstance", L"BackupFile"), DataFolderPath(L"DefaultInstance") + L"Folionex.bkp");
 }
 
 TEST_F(StartupTest, KnownKeyIsMatchedWithoutRegardToCase)
 {
+    CentralCases(1);
     AddInstance(L"Iroda", L"Iroda");
     EXPECT_EQ(Run(L"IRODA"), 0u);
-    EXPECT_EQ(LogTexts(L"Iroda"), StartLines(L"Iroda"));
-    CString value;
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kAppKey, L"LastRun", value));
-    EXPECT_EQ(value, L"Iroda");
+    ExpectStartsWith(LogTexts(L"Iroda"), StartLines(L"Iroda"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Iroda");
 }
 
 TEST_F(StartupTest, UnknownKeyStartsANewInstance)
 {
+    CentralCases(1);
     AddInstance(L"Iroda", L"Iroda");
     EXPECT_EQ(Run(L"\"Új iroda ő\""), 0u);
-    EXPECT_EQ(LogTexts(L"Új iroda ő"), StartLines(L"Új iroda ő"));
-    CString value;
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kAppKey, L"LastRun", value));
-    EXPECT_EQ(value, L"Új iroda ő");
+    ExpectStartsWith(LogTexts(L"Új iroda ő"), StartLines(L"Új iroda ő"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Új iroda ő");
 }
 
 TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
 {
+    CentralCases(1);
     AddInstance(L"Egyetlen", L"Egyetlen iroda");
     EXPECT_EQ(Run(L""), 0u);
     EXPECT_EQ(LogTexts(L"DefaultInstance"), std::vector<std::wstring>{std::wstring(59, L'*')});
     auto lines = StartLines(L"Egyetlen");
     lines.erase(lines.begin());
-    EXPECT_EQ(LogTexts(L"Egyetlen"), lines);
-    CString value;
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kAppKey, L"LastRun", value));
-    EXPECT_EQ(value, L"Egyetlen");
+    ExpectStartsWith(LogTexts(L"Egyetlen"), lines);
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+}
+
+// ---------------------------------------------------------------------------
+// Online or offline
+
+TEST_F(StartupTest, OnlineWithTheServerUpLoadsTheCentralCases)
+{
+    CentralCases(3);
+    EXPECT_EQ(Run(L"Iroda"), 0u);
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from database 3"));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+}
+
+TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
+{
+    struct Case {
+        int button;
+        DWORD wantOnline;
+        bool loaded;
+    } cases[] = {{11, 0, true}, {3, 1, false}}; // "&Tovább", "&Megszakít"
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        Clean();
+        shown.clear();
+        server.Reset();
+        server.SetDown(true);
+        BackupCases(L"Iroda", 2);
+        EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{c.button}}}}), 0u);
+        EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
+        auto log = LogTexts(L"Iroda");
+        EXPECT_TRUE(HasLine(log, L"Load from database failed!"));
+        EXPECT_TRUE(HasLine(log, L"Load from backup "));
+        EXPECT_EQ(Number(L"Iroda", L"Online"), c.wantOnline);
+        EXPECT_EQ(log.back(), L"Exit instance");
+    }
+}
+
+TEST_F(StartupTest, OfflineWarnsUnlessToldNotTo)
+{
+    // First start: the warning, its check box ticked; the second start is silent.
+    BackupCases(L"Iroda", 2);
+    SetValue(L"Iroda", L"Online", 0);
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{5555, IDOK}}}}), 0u);
+    EXPECT_EQ(shown, std::vector<std::wstring>{kOfflineCaption});
+    EXPECT_EQ(Number(L"Iroda", L"ShowWarningOffline"), 0u);
+    EXPECT_TRUE(HasLine(LogTexts(L"Iroda"), L"Load from backup "));
+
+    shown.clear();
+    EXPECT_EQ(Run(L"Iroda"), 0u);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 0u);
+}
+
+TEST_F(StartupTest, NoSourceAtAllOffersConnectDownloadExit)
+{
+    server.SetDown(true);
+    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDCANCEL}}}}), 0u); // "Kilép"
+    EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from backup failed!"));
+    EXPECT_EQ(log.back(), L"Exit instance");
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+}
+
+TEST_F(StartupTest, OfflineWithoutBackupConnectsWhenTheServerIsThere)
+{
+    CentralCases(2);
+    SetValue(L"Iroda", L"Online", 0);
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDYES}}}}), 0u); // "Kapcsolódás"
+    EXPECT_EQ(shown, std::vector<std::wstring>{kOfflineCaption});
+    EXPECT_TRUE(HasLine(LogTexts(L"Iroda"), L"Load from database 2"));
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+}
+
+TEST_F(StartupTest, DownloadEndsTheProgramWhileNoRestoreExists)
+{
+    server.SetDown(true);
+    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDNO}}}}), 0u); // "Letöltés"
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 0u) << "switched off before the restore runs";
+    EXPECT_EQ(LogTexts(L"Iroda").back(), L"Exit instance");
 }
 
 } // namespace

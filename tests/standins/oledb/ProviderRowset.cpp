@@ -202,7 +202,7 @@ STDMETHODIMP Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData)
             errors.push_back(DriverError(L"22003", std::wstring(L"Numeric value out of range") + which));
         else
             errors.push_back(
-                DriverError(L"22018", std::wstring(L"Invalid character value for cast specification") + which));
+                DriverError(L"22018", std::wstring(L"Invalid character value for cast") + which));
     }
     if (failures == 0)
         return S_OK;

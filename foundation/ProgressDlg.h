@@ -1,0 +1,51 @@
+// CProgressDlg: the modal window in which the UI thread waits for a worker:
+// a title, two text lines, a progress bar and one button that first cancels
+// and, once the work has ended, closes. The worker reports through a
+// progress sink whose records arrive as "FOLIONEX_PROGRESS".
+#pragma once
+#include "afxcmn.h"
+#include "afxctl.h"
+#include "afxdlg.h"
+#include "foundation/Progress.h"
+
+class CProgressDlg : public CDialogEx
+{
+public:
+    CProgressDlg(CWnd* pParent, bool autoClose);
+
+    void SetAbortHandler(void* argument, PROGRESS_HANDLER handler);
+    void SetCloseHandler(void* argument, PROGRESS_HANDLER handler);
+
+    // Set by the caller before DoModal.
+    int m_nRange;
+    CString m_strTitle;
+    CString m_strFirstText;
+    CString m_strSecondText;
+    CString m_strButtonCaption;
+    bool m_bCloseOnAbort;
+    // A thread created suspended; resumed once the window exists.
+    HANDLE m_hWorkerThread;
+
+    // Read by the caller after DoModal (which always answers IDCANCEL).
+    bool m_bAborted;
+    bool m_bCompleted;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    afx_msg LRESULT OnProgress(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnDestroy();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    bool m_bAutoClose;
+    CStatic m_firstText;
+    CStatic m_secondText;
+    CProgressCtrl m_progress;
+    PROGRESS_HANDLER m_pfnAbort;
+    void* m_pAbortArgument;
+    PROGRESS_HANDLER m_pfnClose;
+    void* m_pCloseArgument;
+};
