@@ -254,6 +254,12 @@ TEST_F(MainDialogRowsTest, HotKeysSelectTheDeadlineFilters)
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"2024/2", L"2024/1"}));
     dlg.SendMessage(WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"2024/1"}));
+    // Ctrl+B: the list font one step larger; the options dialog's reset goes back.
+    int initial = dlg.GetList().GetInitialFontHeight();
+    dlg.SendMessage(WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL, 'B'));
+    EXPECT_EQ(dlg.GetList().GetFontHeight(), CVelindoListCtrl::NextFontHeight(initial, initial, false));
+    dlg.ResetListFont();
+    EXPECT_EQ(dlg.GetList().GetFontHeight(), initial);
 }
 
 TEST_F(MainDialogRowsTest, ProgressRecordsMoveTheBarAndWriteTheStatusLine)

@@ -104,3 +104,62 @@ TEST_F(WindowMetricsTest, AMinimisedWindowStoresWhereItComesBackTo)
 }
 
 } // namespace
+
+namespace {
+
+RECT ChildRect(HWND dlg, int id)
+{
+    RECT r;
+    GetWindowRect(GetDlgItem(dlg, id), &r);
+    MapWindowPoints(NULL, dlg, (POINT*)&r, 2);
+    return r;
+}
+
+TEST_F(WindowMetricsTest, LayoutFollowsTheRightAndBottomEdgesDownToTheMinimumSize)
+{
+    WriteWindow(0, 0, 1400, 700);
+    CVelindoDlg dlg;
+    ASSERT_TRUE(dlg.Create(CVelindoDlg::IDD, NULL));
+    dlg.ShowWindow(SW_SHOWNORMAL);
+    MINMAXINFO mmi = {};
+    dlg.SendMessage(WM_GETMINMAXINFO, 0, (LPARAM)&mmi);
+    EXPECT_EQ(mmi.ptMinTrackSize.x, 940);
+    EXPECT_EQ(mmi.ptMinTrackSize.y, 600);
+
+    RECT client;
+    dlg.GetClientRect(&client);
+    RECT fullWide = ChildRect(dlg, 1004), searchWide = ChildRect(dlg, 1006);
+    int newFromRight = client.right - ChildRect(dlg, 1001).left;
+    int connectFromRight = client.right - ChildRect(dlg, 1030).left;
+    int connectFromBottom = client.bottom - ChildRect(dlg, 1030).top;
+    int statusLeft = ChildRect(dlg, 1028).left;
+    int statusFromRight = client.right - ChildRect(dlg, 1028).right;
+    int listFromBottom = client.bottom - ChildRect(dlg, 1005).bottom;
+
+    dlg.MoveWindow(0, 0, 940, 600);
+    dlg.GetClientRect(&client);
+    RECT newRect = ChildRect(dlg, 1001);
+    EXPECT_EQ(client.right - newRect.left, newFromRight);
+    for (int id : {1002, 1003, 1009})
+        EXPECT_EQ(ChildRect(dlg, id).top, newRect.top) << id;
+    EXPECT_EQ(client.right - ChildRect(dlg, 1030).left, connectFromRight);
+    EXPECT_EQ(client.bottom - ChildRect(dlg, 1030).top, connectFromBottom);
+    EXPECT_EQ(ChildRect(dlg, 1028).left, statusLeft);
+    EXPECT_EQ(client.right - ChildRect(dlg, 1028).right, statusFromRight);
+    EXPECT_EQ(client.bottom - ChildRect(dlg, 1005).bottom, listFromBottom);
+    EXPECT_EQ(ChildRect(dlg, 1005).right, client.right);
+    // The full-list button stays 10 pixels left of New, the search box 10 left of it.
+    RECT full = ChildRect(dlg, 1004), search = ChildRect(dlg, 1006);
+    if (newRect.left - 10 < fullWide.right) {
+        EXPECT_EQ(full.right, newRect.left - 10);
+        EXPECT_EQ(search.right, full.left - 10);
+    } else {
+        EXPECT_TRUE(EqualRect(&full, &fullWide));
+        EXPECT_TRUE(EqualRect(&search, &searchWide));
+    }
+    EXPECT_EQ(full.right - full.left, fullWide.right - fullWide.left);
+    EXPECT_EQ(search.left, searchWide.left);
+    dlg.DestroyWindow();
+}
+
+} // namespace
