@@ -347,8 +347,9 @@ EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pParent)
     if (dlg.DoModal() != IDOK)
         return kEditCaseCancelled;
 
-    // The entry date and CC stay as stored.
+    // The entry date stays as stored; CC is written empty, as for a new case.
     TakeDialogValues(record, dlg);
+    record.CC[0] = 0;
     if (!store.Update(oldKey, record)) {
         LogFormat(L"Modified case %d/%d was not saved", record.Ev, record.Nr);
         ShowBox(pParent, L"Az ügyirat módosításának mentése nem sikerült!", kWarningCaption, MB_OK | MB_ICONWARNING);

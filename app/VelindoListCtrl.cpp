@@ -1,4 +1,5 @@
 #include "app/VelindoListCtrl.h"
+#include "app/Hatarido.h"
 #include <algorithm>
 #include <time.h>
 #include <wchar.h>
@@ -31,58 +32,6 @@ const ColumnDef kColumns[CVelindoListCtrl::kColumnCount] = {
     {L"Nr", 2},          {L"Év", 1},          {L"Ügyfél neve", 4}, {L"Másik fél neve", 4},
     {L"Ügy jellege", 3}, {L"Megjegyzés", 4}, {L"Határidők", 0},
 };
-
-// The decimal value at the start of text[from, from + count): leading white
-// space and a sign allowed, reading stops at the first non-digit, 0 without
-// digits. Characters past the end of the text are not read.
-int ReadNumber(const CString& text, int from, int count)
-{
-    WCHAR part[8] = {0};
-    int n = 0;
-    for (int i = from; i < from + count && i < text.GetLength() && n < 7; ++i)
-        part[n++] = text[i];
-    return (int)wcstol(part, NULL, 10);
-}
-
-// The date of a date text "2024.05.17." (blanks anywhere ignored) as the
-// local midnight of that day; false for a year before 1970, a month or day
-// out of range or a day the local-time conversion cannot represent.
-bool ParseDateText(const CString& dateText, __int64& date)
-{
-    CString text(dateText);
-    text.Remove(L' ');
-    int year = ReadNumber(text, 0, 4);
-    int month = ReadNumber(text, 5, 2);
-    int day = ReadNumber(text, 8, 2);
-    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31)
-        return false;
-    struct tm t = {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_isdst = -1;
-    __int64 value = _mktime64(&t);
-    if (value == -1)
-        return false;
-    date = value;
-    return true;
-}
-
-bool ParseItem(const CString& item, CListDeadline& deadline)
-{
-    if (!ParseDateText(item.Mid(1, 11), deadline.date))
-        return false;
-    deadline.watched = item.GetLength() > 0 && item[0] == L'+' ? 1 : 0;
-    deadline.remark = item.GetLength() >= 14 ? item.Mid(13) : CString();
-    return true;
-}
-
-bool DeadlineBefore(const CListDeadline& a, const CListDeadline& b)
-{
-    if (a.watched != b.watched)
-        return a.watched != 0;
-    return a.date < b.date;
-}
 
 void FillRectColour(HDC dc, const RECT& rect, COLORREF colour)
 {
@@ -325,29 +274,17 @@ COLORREF CVelindoListCtrl::DeadlineColour(const CListDeadline& deadline, __int64
 
 bool CVelindoListCtrl::ParseDeadlines(LPCWSTR text, std::vector<CListDeadline>& out)
 {
+    // The deadline text's own parser, kept from throwing: a text that does
+    // not parse draws no squares.
     out.clear();
-    CString all(text ? text : L"");
-    int length = all.GetLength();
-    int start = 0;
-    int bar = length > 0 ? all.Find(L'|') : -1;
-    CListDeadline deadline;
-    while (bar >= 0 && bar - start >= 12) {
-        if (!ParseItem(all.Mid(start, bar - start), deadline)) {
-            out.clear();
-            return false;
-        }
-        out.push_back(deadline);
-        start = bar + 1;
-        bar = start < length ? all.Find(L'|', start) : -1;
+    try {
+        for (const CHatarido& h : ParseDeadlineList(CString(text), true, true))
+            out.push_back(CListDeadline{h.m_nWatched, h.m_tDate, h.m_strRemark});
+    } catch (CException* e) {
+        e->Delete();
+        out.clear();
+        return false;
     }
-    if (length - start >= 12) {
-        if (!ParseItem(all.Mid(start), deadline)) {
-            out.clear();
-            return false;
-        }
-        out.push_back(deadline);
-    }
-    std::stable_sort(out.begin(), out.end(), DeadlineBefore);
     return true;
 }
 

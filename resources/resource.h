@@ -31,6 +31,35 @@
 #define IDS_XMB_SKIPALL     9019
 // ---- end of message box captions ----
 
+// Progress dialog
+#define IDD_PROGRESS 134
+#define IDC_PROGRESS_TEXT1 1083
+#define IDC_PROGRESS_TEXT2 1084
+#define IDC_PROGRESS_BAR 1085
+
+// ---- Deadline dialog and case edit dialog ----
+#define IDD_IKTATO_EDIT           122
+#define IDD_HATARIDO              151
+#define IDC_IKT_NR                1007
+#define IDC_IKT_EV                1010
+#define IDC_IKT_MEGJEGYZES        1011
+#define IDC_IKT_NEXT              1012
+#define IDC_IKT_UGYFEL            1013
+#define IDC_IKT_ELLENFEL          1014
+#define IDC_IKT_UGYJELLEGE        1015
+#define IDC_IKT_ALLAPOT           1045
+#define IDC_IKT_MODIFY_DEADLINE   1072
+#define IDC_IKT_UGYFEL_EDIT       1112
+#define IDC_IKT_ELLENFEL_EDIT     1113
+#define IDC_IKT_UGYJELLEGE_EDIT   1114
+#define IDC_IKT_ADD_DEADLINE      1133
+#define IDC_IKT_DELETE_DEADLINE   1134
+#define IDC_IKT_HATARIDOK         1137
+#define IDC_HAT_REMARK            1011
+#define IDC_HAT_DATE              1135
+#define IDC_HAT_WATCHED           1136
+// ---- end of deadline dialog and case edit dialog ----
+
 // ---- Main dialog (CVelindoDlg) ----
 #define IDD_FOLIONEX_DIALOG 120
 #define IDB_REFRESH_UP 128
@@ -59,30 +88,3 @@
 #define ID_CASE_MODIFY 32778
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
-// ---- Deadline dialog and case edit dialog ----
-#define IDD_IKTATO_EDIT           122
-#define IDD_HATARIDO              151
-#define IDC_IKT_NR                1007
-#define IDC_IKT_EV                1010
-#define IDC_IKT_MEGJEGYZES        1011
-#define IDC_IKT_NEXT              1012
-#define IDC_IKT_UGYFEL            1013
-#define IDC_IKT_ELLENFEL          1014
-#define IDC_IKT_UGYJELLEGE        1015
-#define IDC_IKT_ALLAPOT           1045
-#define IDC_IKT_MODIFY_DEADLINE   1072
-#define IDC_IKT_UGYFEL_EDIT       1112
-#define IDC_IKT_ELLENFEL_EDIT     1113
-#define IDC_IKT_UGYJELLEGE_EDIT   1114
-#define IDC_IKT_ADD_DEADLINE      1133
-#define IDC_IKT_DELETE_DEADLINE   1134
-#define IDC_IKT_HATARIDOK         1137
-#define IDC_HAT_REMARK            1011
-#define IDC_HAT_DATE              1135
-#define IDC_HAT_WATCHED           1136
-// ---- end of deadline dialog and case edit dialog ----
-// Progress dialog
-#define IDD_PROGRESS 134
-#define IDC_PROGRESS_TEXT1 1083
-#define IDC_PROGRESS_TEXT2 1084
-#define IDC_PROGRESS_BAR 1085

@@ -282,7 +282,7 @@ TEST_F(EditDlgTest, BoundsOfNumberYearRemarkNamesAndDeadlines)
     EXPECT_TRUE(addEnabledAt15);
 }
 
-TEST_F(EditDlgTest, ModifyKeepsEntryDateAndCcAndLocksTheKey)
+TEST_F(EditDlgTest, ModifyKeepsTheEntryDateEmptiesCcAndLocksTheKey)
 {
     CUgyiratRecord r = MakeRecord(year, 5, L"Kiss", L"Nagy", L"Polgári", L"régi",
                                   L"-2024.01.10. |+2024.03.05. b|+2024.02.01. a");
@@ -335,11 +335,11 @@ TEST_F(EditDlgTest, ModifyKeepsEntryDateAndCcAndLocksTheKey)
     EXPECT_EQ(CString(stored->UgyfelNeve), CString(L"Kiss"));
     EXPECT_EQ(CString(stored->Hataridok), CString(L"-2024.02.01. a|+2024.03.05. új b|-2024.01.10. "));
     EXPECT_EQ(Stamp(stored->Datum), Stamp(r.Datum));
-    EXPECT_EQ(CString(stored->CC), CString(L"régi CC"));
+    EXPECT_EQ(CString(stored->CC), CString(L"")) << "a modified case is written with an empty CC";
     Rows rows = CaseRows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][7], std::wstring(L"2020-06-07 08:09:10.000"));
-    EXPECT_EQ(rows[0][8], std::wstring(L"régi CC"));
+    EXPECT_EQ(rows[0][8], std::wstring(L"<NULL>"));
     EXPECT_EQ(rows[0][6], std::wstring(L"új megjegyzés"));
 }
 
@@ -396,6 +396,50 @@ TEST_F(EditDlgTest, WithoutPredictiveInputThePlainEditsTakeTheNames)
     ASSERT_TRUE(r);
     EXPECT_EQ(CString(r->UgyfelNeve), CString(L"Szabó Ödön"));
     EXPECT_EQ(CString(r->UgyJellege), CString(L"Munkajogi"));
+}
+
+TEST_F(EditDlgTest, ADeadlineListThatWouldNotFitTheRecordIsRefused)
+{
+    // 78 items without the blank after the date: written back each gains
+    // one, and the text no longer fits its 1024 characters.
+    CString text;
+    for (int i = 0; i < 78; ++i)
+        text += (i ? L"|" : L"") + CString(L"+2030.01.15.");
+    ASSERT_LE(text.GetLength(), 1024);
+    CUgyiratRecord r = MakeRecord(year, 4);
+    CopyField(r.Hataridok, text);
+    ASSERT_TRUE(store->Insert(r));
+    window_test::CMessageBoxCatcher catcher;
+    EditCaseResult result = Drive([&] { return RunModifyCaseDialog(*store, UgyiratKey(r)); }, [&](HWND wnd) {
+        ClickId(wnd, IDOK);
+        WaitUntil([&] { return !catcher.boxes.empty(); }, 3000);
+        Cancel(wnd);
+    });
+    EXPECT_EQ(result, kEditCaseCancelled);
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_EQ(catcher.boxes[0].caption, CString(L"Hibás adatmegadás"));
+    EXPECT_EQ(catcher.boxes[0].text, CString(L"A határidők nem férnek el az ügyiratban (legfeljebb 1024 karakter)! "
+                                             L"Töröljön határidőt vagy rövidítse a megjegyzéseket."));
+    EXPECT_EQ(CString(store->Find(UgyiratKey(r))->Hataridok), text);
+}
+
+TEST_F(EditDlgTest, EnterWalksTheFieldsAndConfirmsInTheRemark)
+{
+    DWORD uiThread = GetCurrentThreadId();
+    bool movedToYear = false;
+    EditCaseResult result = Drive([&] { return RunNewCaseDialog(*store); }, [&](HWND wnd) {
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(uiThread) == Control(wnd, IDC_IKT_NR); }, 3000));
+        window_test::PostKey(Control(wnd, IDC_IKT_NR), VK_RETURN);
+        movedToYear = WaitUntil([&] { return FocusOf(uiThread) == Control(wnd, IDC_IKT_EV); }, 3000);
+        SetWindowTextW(Control(wnd, IDC_IKT_MEGJEGYZES), L"Enterrel");
+        window_test::PostKey(Control(wnd, IDC_IKT_MEGJEGYZES), VK_RETURN);
+        EXPECT_TRUE(WaitForWindowGone(wnd));
+    });
+    EXPECT_TRUE(movedToYear);
+    EXPECT_EQ(result, kEditCaseSaved);
+    const CUgyiratRecord* r = store->Find(MakeUgyiratKey(year, 1));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(CString(r->Megjegyzes), CString(L"Enterrel"));
 }
 
 // A picture for the documentation: FOLIONEX_SCREENSHOTS names a folder.
