@@ -426,11 +426,55 @@ bool CVelindoDlg::PassesFilter(const CUgyiratRecord& record, int filter, const C
     return false;
 }
 
+namespace {
+
+// The four searched fields of one case, each lowered once when first needed.
+class CLoweredFields
+{
+public:
+    explicit CLoweredFields(const CUgyiratRecord& record)
+        : m_fields{record.UgyfelNeve, record.EllenfelNeve, record.UgyJellege, record.Megjegyzes}
+    {
+        for (int& n : m_length)
+            n = -1;
+    }
+
+    bool Contains(int field, LPCWSTR term, size_t termLength)
+    {
+        if (m_length[field] < 0) {
+            int n = 0;
+            for (LPCWSTR f = m_fields[field]; n < kFieldBuffer - 1 && f[n]; ++n)
+                m_lowered[field][n] = CVelindoDlg::LowerChar(f[n]);
+            m_lowered[field][n] = 0;
+            m_length[field] = n;
+        }
+        const WCHAR* text = m_lowered[field];
+        const int n = m_length[field];
+        for (int i = 0; i + (int)termLength <= n; ++i)
+            if (text[i] == term[0] && wmemcmp(text + i, term, termLength) == 0)
+                return true;
+        return false;
+    }
+
+private:
+    LPCWSTR m_fields[4];
+    WCHAR m_lowered[4][kFieldBuffer];
+    int m_length[4];
+};
+
+} // namespace
+
 bool CVelindoDlg::PassesSearch(const CUgyiratRecord& record, const std::vector<CString>& terms)
 {
+    if (terms.empty())
+        return true;
+    CLoweredFields fields(record);
     for (const CString& term : terms) {
-        if (!MatchSearchTerm(record.UgyfelNeve, term) && !MatchSearchTerm(record.EllenfelNeve, term) &&
-            !MatchSearchTerm(record.UgyJellege, term) && !MatchSearchTerm(record.Megjegyzes, term))
+        size_t length = (size_t)term.GetLength();
+        if (length == 0)
+            continue;
+        if (!fields.Contains(0, term, length) && !fields.Contains(1, term, length) &&
+            !fields.Contains(2, term, length) && !fields.Contains(3, term, length))
             return false;
     }
     return true;
@@ -464,7 +508,7 @@ void CVelindoDlg::RefreshList()
     if (store) {
         for (auto it = store->m_records.rbegin(); it != store->m_records.rend(); ++it) {
             const CUgyiratRecord& record = it->second;
-            if (PassesSearch(record, termList) && PassesFilter(record, filter, m_strCutOff))
+            if (PassesFilter(record, filter, m_strCutOff) && PassesSearch(record, termList))
                 m_list.AddKey(it->first);
         }
     }
