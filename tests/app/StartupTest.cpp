@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <atomic>
 #include <map>
+#include <set>
 #include <thread>
 #include <vector>
 #include "storage/CtUgyirat_Sqlite.h"
@@ -194,6 +195,7 @@ protected:
         DWORD code = (DWORD)-1;
         DWORD start = GetTickCount();
         std::map<HWND, DWORD> seen;
+        std::set<HWND> closed;
         while (GetTickCount() - start < 60000) {
             if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
                 GetExitCodeProcess(pi.hProcess, &code);
@@ -202,6 +204,17 @@ protected:
             FindData data = {pi.dwProcessId, {}};
             EnumWindows(CollectWindow, (LPARAM)&data);
             for (HWND h : data.windows) {
+                if (ClassOf(h) == L"Folionex") {
+                    // The main window: the user closes it once it stands.
+                    if (!seen.count(h)) {
+                        seen[h] = GetTickCount();
+                        sawMainWindow = true;
+                    } else if (GetTickCount() - seen[h] > 500 && !closed.count(h)) {
+                        closed.insert(h);
+                        PostMessageW(h, WM_CLOSE, 0, 0);
+                    }
+                    continue;
+                }
                 if (ClassOf(h) != L"#32770")
                     continue;
                 std::wstring caption = WindowText(h);
@@ -253,6 +266,7 @@ protected:
     oledb_standin::CTestSqlServer server;
     CString exe;
     std::vector<std::wstring> shown;
+    bool sawMainWindow = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -316,7 +330,11 @@ TEST_F(StartupTest, OnlineWithTheServerUpLoadsTheCentralCases)
     auto log = LogTexts(L"Iroda");
     EXPECT_TRUE(HasLine(log, L"Load from database 3"));
     EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(sawMainWindow);
     EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+    // Closing the main window while online rewrites the local backup.
+    EXPECT_TRUE(HasLine(log, L"Create backup "));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
