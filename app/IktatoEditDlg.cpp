@@ -283,12 +283,19 @@ void CIktatoEditDlg::OnBnClickedDeleteDeadline()
     UpdateAddDeadlineButton();
 }
 
-// ---------------------------------------------------------------------------
-// The new and modify commands
+void FillEditDialog(CIktatoEditDlg& dlg, const CUgyiratRecord& r)
+{
+    dlg.Nr = r.Nr;
+    dlg.Ev = r.Ev;
+    dlg.Allapot = r.Allapot;
+    dlg.UgyfelNeve = r.UgyfelNeve;
+    dlg.EllenfelNeve = r.EllenfelNeve;
+    dlg.UgyJellege = r.UgyJellege;
+    dlg.Megjegyzes = r.Megjegyzes;
+    dlg.Hataridok = r.Hataridok;
+}
 
-namespace {
-
-void TakeDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
+void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
 {
     r.Nr = dlg.Nr;
     r.Ev = dlg.Ev;
@@ -300,7 +307,8 @@ void TakeDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
     CopyField(r.Hataridok, dlg.Hataridok, dlg.Hataridok.GetLength());
 }
 
-} // namespace
+// ---------------------------------------------------------------------------
+// The new and modify commands
 
 EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pParent)
 {
@@ -314,7 +322,7 @@ EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pParent)
 
     CUgyiratRecord record;
     ZeroRecord(record);
-    TakeDialogValues(record, dlg);
+    TakeEditDialogValues(record, dlg);
     GetCurrentDbTimestamp(record.Datum);
     if (!store.Insert(record)) {
         LogFormat(L"New case %d/%d was not saved", record.Ev, record.Nr);
@@ -336,19 +344,12 @@ EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pParent)
     CUgyiratRecord record = *stored;
     const int oldKey = UgyiratKey(record);
     CIktatoEditDlg dlg(&store, CIktatoEditDlg::kModeModify, pParent);
-    dlg.Nr = record.Nr;
-    dlg.Ev = record.Ev;
-    dlg.Allapot = record.Allapot;
-    dlg.UgyfelNeve = record.UgyfelNeve;
-    dlg.EllenfelNeve = record.EllenfelNeve;
-    dlg.UgyJellege = record.UgyJellege;
-    dlg.Megjegyzes = record.Megjegyzes;
-    dlg.Hataridok = record.Hataridok;
+    FillEditDialog(dlg, record);
     if (dlg.DoModal() != IDOK)
         return kEditCaseCancelled;
 
     // The entry date stays as stored; CC is written empty, as for a new case.
-    TakeDialogValues(record, dlg);
+    TakeEditDialogValues(record, dlg);
     record.CC[0] = 0;
     if (!store.Update(oldKey, record)) {
         LogFormat(L"Modified case %d/%d was not saved", record.Ev, record.Nr);

@@ -72,6 +72,11 @@ enum EditCaseResult
     kEditCaseMissing,     // modify: the key is no longer in the store; the user has been told
 };
 
+// The dialog's fields from a record, and back (bounded copies; the entry
+// date, CC and the compare state are the caller's).
+void FillEditDialog(CIktatoEditDlg& dlg, const CUgyiratRecord& r);
+void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg);
+
 // New case: the dialog opens with the current year and the next free number
 // of that year; on OK the record (entry date now, CC empty) goes to
 // CUgyiratStore::Insert. The caller rebuilds its list unless cancelled.

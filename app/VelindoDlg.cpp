@@ -74,20 +74,6 @@ const int kFieldBuffer = 201;
 // The exit question is open (a second close request meanwhile does nothing).
 LONG g_exitQuestionDepth = 0;
 
-// The edit dialog's values into the record: the texts as entered (the
-// dialog refuses names longer than the record holds; the copy cuts the rest).
-void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
-{
-    r.Nr = dlg.Nr;
-    r.Ev = dlg.Ev;
-    r.Allapot = dlg.Allapot ? 1 : 0;
-    CopyField(r.UgyfelNeve, dlg.UgyfelNeve, (size_t)dlg.UgyfelNeve.GetLength());
-    CopyField(r.EllenfelNeve, dlg.EllenfelNeve, (size_t)dlg.EllenfelNeve.GetLength());
-    CopyField(r.UgyJellege, dlg.UgyJellege, (size_t)dlg.UgyJellege.GetLength());
-    CopyField(r.Megjegyzes, dlg.Megjegyzes, (size_t)dlg.Megjegyzes.GetLength());
-    CopyField(r.Hataridok, dlg.Hataridok, (size_t)dlg.Hataridok.GetLength());
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -696,14 +682,7 @@ void CVelindoDlg::OnBnClickedModify()
     CUgyiratRecord record = *found;
     int oldKey = record.Ev * 65536 + record.Nr;
     CIktatoEditDlg dlg(store, CIktatoEditDlg::kModeModify, NULL);
-    dlg.Nr = record.Nr;
-    dlg.Ev = record.Ev;
-    dlg.Allapot = record.Allapot;
-    dlg.UgyfelNeve = record.UgyfelNeve;
-    dlg.EllenfelNeve = record.EllenfelNeve;
-    dlg.UgyJellege = record.UgyJellege;
-    dlg.Megjegyzes = record.Megjegyzes;
-    dlg.Hataridok = record.Hataridok;
+    FillEditDialog(dlg, record);
     // A refused save shows the dialog again with what the user entered.
     while (dlg.DoModal() == IDOK) {
         TakeEditDialogValues(record, dlg);
