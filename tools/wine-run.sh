@@ -96,6 +96,10 @@ case "${1:-}" in
       rm -f "$STATE/xvfb.pid" "$STATE/xvfb.display"
     fi
     exit 0 ;;
+  --configure)
+    # Creates and configures the prefix when needed, without a session.
+    [ -f "$WINEPREFIX/.folionex-configured" ] || configure_prefix || exit 1
+    exit 0 ;;
   --display)
     # Prints the X display of the running session.
     use_display; echo "${DISPLAY:-}"; exit 0 ;;
