@@ -31,8 +31,6 @@ HRESULT CCheckDBAccessor::OpenAll()
 }
 
 CtSqlServer::CtSqlServer(LPCWSTR connection)
-    : m_pCommand(NULL), m_pRowset(NULL), m_pRowsetChange(NULL), m_pAccessor(NULL), m_hAccessor(DB_NULL_HACCESSOR), m_hRow(0),
-      m_bHasRow(false)
 {
     m_connection = connection;
 }
@@ -102,27 +100,6 @@ bool CtSqlServer::MoveNext()
 
 void CtSqlServer::Close()
 {
-    if (m_pRowset && m_bHasRow)
-        m_pRowset->ReleaseRows(1, &m_hRow, NULL, NULL, NULL);
-    m_bHasRow = false;
-    if (m_pAccessor) {
-        if (m_hAccessor)
-            m_pAccessor->ReleaseAccessor(m_hAccessor, NULL);
-        m_pAccessor->Release();
-        m_pAccessor = NULL;
-    }
-    m_hAccessor = DB_NULL_HACCESSOR;
-    if (m_pRowsetChange) {
-        m_pRowsetChange->Release();
-        m_pRowsetChange = NULL;
-    }
-    if (m_pRowset) {
-        m_pRowset->Release();
-        m_pRowset = NULL;
-    }
-    if (m_pCommand) {
-        m_pCommand->Release();
-        m_pCommand = NULL;
-    }
+    ReleaseAll();
     ReleaseSession();
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <oledb.h>
 #include "afxstr.h"
+#include "storage/OleDbSupport.h"
 
 class CCheckDBAccessor
 {
@@ -21,7 +22,7 @@ public:
     IOpenRowset* m_pSession;
 };
 
-class CtSqlServer : public CCheckDBAccessor
+class CtSqlServer : public CCheckDBAccessor, private COleDbCommandParts
 {
 public:
     explicit CtSqlServer(LPCWSTR connection);
@@ -34,13 +35,4 @@ public:
     // on the first result other than S_OK.
     bool MoveNext();
     void Close();
-
-private:
-    ICommandText* m_pCommand;
-    IRowset* m_pRowset;
-    IRowsetChange* m_pRowsetChange;
-    IAccessor* m_pAccessor;
-    HACCESSOR m_hAccessor;
-    HROW m_hRow;
-    bool m_bHasRow;
 };

@@ -54,11 +54,10 @@ void FixText(WCHAR (&field)[N], DBSTATUS status)
 // rowset with the one row held at a time.
 
 template <class TAccessor>
-class CtUgyirat : public TAccessor
+class CtUgyirat : public TAccessor, public COleDbCommandParts
 {
 public:
-    CtUgyirat() : m_pCommand(NULL), m_pRowset(NULL), m_pRowsetChange(NULL), m_pAccessor(NULL), m_hAccessor(DB_NULL_HACCESSOR),
-                  m_hRow(0), m_bHasRow(false) {}
+    CtUgyirat() {}
     ~CtUgyirat() override { Close(); }
 
     HRESULT CreateCommand(LPCWSTR sql) { return CreateOleDbCommand(this->m_pSession, sql, &m_pCommand); }
@@ -107,45 +106,11 @@ public:
         return hr;
     }
 
-    void ReleaseRow()
-    {
-        if (m_bHasRow && m_pRowset)
-            m_pRowset->ReleaseRows(1, &m_hRow, NULL, NULL, NULL);
-        m_bHasRow = false;
-    }
-
     void Close()
     {
-        ReleaseRow();
-        if (m_pAccessor) {
-            if (m_hAccessor)
-                m_pAccessor->ReleaseAccessor(m_hAccessor, NULL);
-            m_pAccessor->Release();
-            m_pAccessor = NULL;
-        }
-        m_hAccessor = DB_NULL_HACCESSOR;
-        if (m_pRowsetChange) {
-            m_pRowsetChange->Release();
-            m_pRowsetChange = NULL;
-        }
-        if (m_pRowset) {
-            m_pRowset->Release();
-            m_pRowset = NULL;
-        }
-        if (m_pCommand) {
-            m_pCommand->Release();
-            m_pCommand = NULL;
-        }
+        ReleaseAll();
         this->ReleaseSession();
     }
-
-    ICommandText* m_pCommand;
-    IRowset* m_pRowset;
-    IRowsetChange* m_pRowsetChange; // held when the rowset has it; nothing uses it
-    IAccessor* m_pAccessor;
-    HACCESSOR m_hAccessor;
-    HROW m_hRow;
-    bool m_bHasRow;
 };
 
 // ---------------------------------------------------------------------------

@@ -80,3 +80,34 @@ DBBINDING MakeBinding(DBORDINAL ordinal, DBTYPE type, DBLENGTH size, DBBYTEOFFSE
     b.wType = type;
     return b;
 }
+
+void COleDbCommandParts::ReleaseRow()
+{
+    if (m_bHasRow && m_pRowset)
+        m_pRowset->ReleaseRows(1, &m_hRow, NULL, NULL, NULL);
+    m_bHasRow = false;
+}
+
+void COleDbCommandParts::ReleaseAll()
+{
+    ReleaseRow();
+    if (m_pAccessor) {
+        if (m_hAccessor)
+            m_pAccessor->ReleaseAccessor(m_hAccessor, NULL);
+        m_pAccessor->Release();
+        m_pAccessor = NULL;
+    }
+    m_hAccessor = DB_NULL_HACCESSOR;
+    if (m_pRowsetChange) {
+        m_pRowsetChange->Release();
+        m_pRowsetChange = NULL;
+    }
+    if (m_pRowset) {
+        m_pRowset->Release();
+        m_pRowset = NULL;
+    }
+    if (m_pCommand) {
+        m_pCommand->Release();
+        m_pCommand = NULL;
+    }
+}

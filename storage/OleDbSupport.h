@@ -90,3 +90,26 @@ inline DBBYTEOFFSET OffsetIn(const void* buffer, const void* member)
 {
     return (DBBYTEOFFSET)(static_cast<const BYTE*>(member) - static_cast<const BYTE*>(buffer));
 }
+
+// The parts of one command run besides its session: the command, its rowset,
+// the accessor and the one row held at a time. ReleaseAll gives back all of
+// them in the order they depend on each other.
+class COleDbCommandParts
+{
+public:
+    COleDbCommandParts() = default;
+    ~COleDbCommandParts() { ReleaseAll(); }
+    COleDbCommandParts(const COleDbCommandParts&) = delete;
+    COleDbCommandParts& operator=(const COleDbCommandParts&) = delete;
+
+    void ReleaseRow();
+    void ReleaseAll();
+
+    ICommandText* m_pCommand = NULL;
+    IRowset* m_pRowset = NULL;
+    IRowsetChange* m_pRowsetChange = NULL; // held when the rowset has it; nothing uses it
+    IAccessor* m_pAccessor = NULL;
+    HACCESSOR m_hAccessor = DB_NULL_HACCESSOR;
+    HROW m_hRow = 0;
+    bool m_bHasRow = false;
+};
