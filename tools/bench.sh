@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark
+build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark folionex_oledb_standin
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
