@@ -279,33 +279,6 @@ void CVelindoDlg::CaptureDesignRect(int id, CRect& rect)
 // ---------------------------------------------------------------------------
 // Search, filters and status line
 
-namespace {
-
-// The lowering of the characters below U+0180 (every other one stays).
-struct CLowerTable
-{
-    WCHAR map[0x180];
-    CLowerTable()
-    {
-        for (int c = 0; c < 0x180; ++c)
-            map[c] = (WCHAR)c;
-        for (int c = L'A'; c <= L'Z'; ++c)
-            map[c] = (WCHAR)(c + (L'a' - L'A'));
-        static const WCHAR pairs[][2] = {{0x00C1, 0x00E1}, {0x00C9, 0x00E9}, {0x00CD, 0x00ED},
-                                         {0x00D3, 0x00F3}, {0x00D6, 0x00F6}, {0x0150, 0x0151},
-                                         {0x00DA, 0x00FA}, {0x00DC, 0x00FC}, {0x0170, 0x0171}};
-        for (const auto& p : pairs)
-            map[p[0]] = p[1];
-    }
-};
-const CLowerTable g_lower;
-
-} // namespace
-
-WCHAR CVelindoDlg::LowerChar(WCHAR c)
-{
-    return c < 0x180 ? g_lower.map[c] : c;
-}
 
 std::wstring CVelindoDlg::BuildSearchTerms(LPCWSTR text)
 {
@@ -327,7 +300,7 @@ std::wstring CVelindoDlg::BuildSearchTerms(LPCWSTR text)
                 last = L' ';
             }
         } else {
-            last = LowerChar(c);
+            last = CVelindoListCtrl::LowerChar(c);
             out.push_back(last);
         }
     }
@@ -354,7 +327,7 @@ bool CVelindoDlg::MatchSearchTerm(LPCWSTR field, LPCWSTR term)
     int n = 0;
     if (field)
         for (; n < kFieldBuffer - 1 && field[n]; ++n)
-            lowered[n] = LowerChar(field[n]);
+            lowered[n] = CVelindoListCtrl::LowerChar(field[n]);
     lowered[n] = 0;
     size_t m = wcslen(term);
     if (m > (size_t)n)
@@ -430,7 +403,7 @@ public:
         if (m_length[field] < 0) {
             int n = 0;
             for (LPCWSTR f = m_fields[field]; n < kFieldBuffer - 1 && f[n]; ++n)
-                m_lowered[field][n] = CVelindoDlg::LowerChar(f[n]);
+                m_lowered[field][n] = CVelindoListCtrl::LowerChar(f[n]);
             m_lowered[field][n] = 0;
             m_length[field] = n;
         }

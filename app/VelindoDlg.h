@@ -52,9 +52,8 @@ public:
     // The case list's font back to its initial height (the options dialog).
     void ResetListFont();
 
-    // The search and the filters, without a window.
-    // The lowering of the search: A-Z and the Hungarian accented capitals.
-    static WCHAR LowerChar(WCHAR c);
+    // The search and the filters, without a window; the lowering is the
+    // case list's (CVelindoListCtrl::LowerChar), which highlights the terms.
     // Terms of a search text: each lowered and terminated, the list ended by
     // a second terminator (so the result holds embedded zeros).
     static std::wstring BuildSearchTerms(LPCWSTR text);

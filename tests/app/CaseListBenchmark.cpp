@@ -17,16 +17,12 @@ namespace {
 
 double Ms(LARGE_INTEGER a, LARGE_INTEGER b)
 {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return 1000.0 * double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
+    return testing_support::ElapsedMs(a, b);
 }
 
 LARGE_INTEGER Now()
 {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t;
+    return testing_support::ClockNow();
 }
 
 bool Contains(LPCWSTR field, LPCWSTR term)

@@ -81,6 +81,20 @@ CString ProgramFolder()
     return path.Left(path.ReverseFind(L'\\') + 1);
 }
 
+LARGE_INTEGER ClockNow()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+double ElapsedMs(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return 1000.0 * double(to.QuadPart - from.QuadPart) / double(f.QuadPart);
+}
+
 bool SplitStamp(const std::wstring& line, std::wstring* rest)
 {
     static const wchar_t mask[] = L"9999.99.99 99:99:99 ";

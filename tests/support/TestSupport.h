@@ -30,6 +30,10 @@ CString ProgramFolder();
 // with one, and the text after it goes to rest.
 bool SplitStamp(const std::wstring& line, std::wstring* rest);
 
+// The benchmarks' clock: a reading, and the milliseconds between two.
+LARGE_INTEGER ClockNow();
+double ElapsedMs(LARGE_INTEGER from, LARGE_INTEGER to);
+
 // Registry reads without the class library, for checking what was written.
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value);
 bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value);
