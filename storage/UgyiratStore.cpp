@@ -179,12 +179,16 @@ int CUgyiratStore::GetNextNr(int year)
     for (const auto& item : m_records)
         if (item.second.Ev == year && item.second.Nr >= next)
             next = item.second.Nr + 1;
+    if (!IsStorableUgyirat(year, next)) {
+        LogFormat(L"No free case number in year %d", year);
+        return kNoFreeUgyiratNr;
+    }
     return next;
 }
 
 bool CUgyiratStore::Insert(const CUgyiratRecord& record)
 {
-    if (m_bOffline || !m_pTable || record.Nr > kMaxUgyiratNr)
+    if (m_bOffline || !m_pTable || !IsStorableUgyirat(record.Ev, record.Nr))
         return false;
     int key = UgyiratKey(record);
     if (m_records.count(key))
@@ -198,7 +202,7 @@ bool CUgyiratStore::Insert(const CUgyiratRecord& record)
 
 bool CUgyiratStore::Update(int oldKey, const CUgyiratRecord& record)
 {
-    if (m_bOffline || !m_pTable || oldKey != UgyiratKey(record) || record.Nr > kMaxUgyiratNr)
+    if (m_bOffline || !m_pTable || oldKey != UgyiratKey(record) || !IsStorableUgyirat(record.Ev, record.Nr))
         return false;
     if (!m_pTable->Update(record, oldKey))
         return false;

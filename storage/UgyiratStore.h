@@ -26,8 +26,13 @@ public:
     bool CreateBackup();
 
     CUgyiratRecord* Find(int key);
+    // The highest number of the year plus one (year 0: the current year);
+    // kNoFreeUgyiratNr when that number (or the year) is not one Insert
+    // takes: the year is full.
     int GetNextNr(int year);
+    static constexpr int kNoFreeUgyiratNr = 0;
 
+    // Both take only years and numbers of their own key (IsStorableUgyirat).
     bool Insert(const CUgyiratRecord& record);
     bool Update(int oldKey, const CUgyiratRecord& record);
     bool Delete(int key);

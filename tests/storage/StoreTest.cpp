@@ -163,14 +163,54 @@ TEST_F(StoreTest, InsertUpdateDeleteGoToTheTableFirst)
     EXPECT_EQ(store->CountRows(), 0);
 }
 
-TEST_F(StoreTest, NumbersAboveTheKeyRangeAreRefused)
+TEST_F(StoreTest, OnlyYearsAndNumbersWithAKeyOfTheirOwnAreStored)
 {
     ASSERT_TRUE(store->LoadFromDatabase());
-    EXPECT_TRUE(store->Insert(MakeRecord(2025, 1)));
-    EXPECT_FALSE(store->Insert(MakeRecord(2024, 65537))) << "its key would be 2025/1's";
+    ASSERT_TRUE(store->Insert(MakeRecord(2025, 1)));
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65535)));
+    struct {
+        int ev, nr;
+        bool stored;
+        const char* why;
+    } cases[] = {
+        {2024, 65537, false, "its key would be 2025/1's"},
+        {2024, 65536, false, "its key would be 2025/0's"},
+        {2025, -1, false, "its key would be 2024/65535's"},
+        {2025, 0, false, "no number"},
+        {0, 5, false, "no year"},
+        {-1, 5, false, "a negative key"},
+        {32768, 1, false, "the key would overflow"},
+        {32767, 65535, true, "the highest key"},
+        {1, 1, true, "the lowest key"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        int calls = table->changeCalls;
+        size_t before = store->m_records.size();
+        EXPECT_EQ(store->Insert(MakeRecord(c.ev, c.nr)), c.stored);
+        EXPECT_EQ(store->Update(MakeUgyiratKey(c.ev, c.nr), MakeRecord(c.ev, c.nr, L"Más")), c.stored);
+        EXPECT_EQ(store->m_records.size(), before + (c.stored ? 1 : 0));
+        if (!c.stored) {
+            EXPECT_EQ(table->changeCalls, calls) << "nothing reached the table";
+        }
+    }
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 65535))->UgyfelNeve, L"Ügyfél") << "2024/65535 untouched";
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2025, 1))->UgyfelNeve, L"Ügyfél") << "2025/1 untouched";
+}
+
+TEST_F(StoreTest, AFullYearHasNoNextNumber)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65534)));
+    EXPECT_EQ(store->GetNextNr(2024), 65535);
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65535)));
+    EXPECT_EQ(store->GetNextNr(2024), CUgyiratStore::kNoFreeUgyiratNr);
     EXPECT_FALSE(store->Insert(MakeRecord(2024, 65536)));
-    EXPECT_TRUE(store->Insert(MakeRecord(2024, 65535)));
-    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 65537), MakeRecord(2024, 65537)));
+    EXPECT_EQ(store->GetNextNr(2025), 1);
+    EXPECT_EQ(store->GetNextNr(32768), CUgyiratStore::kNoFreeUgyiratNr) << "a year the key cannot hold";
+    // A row read from the table with a number past the range.
+    store->m_records[MakeUgyiratKey(2023, 70000)] = MakeRecord(2023, 70000);
+    EXPECT_EQ(store->GetNextNr(2023), CUgyiratStore::kNoFreeUgyiratNr);
 }
 
 TEST_F(StoreTest, NextFreeNumber)
