@@ -21,6 +21,8 @@ public:
     // The central connection, named in the log when a central read fails.
     void SetCentralConnection(CConnectionManager* manager) { m_pCentral = manager; }
 
+    // False, with the old map kept, when the read fails or breaks off,
+    // out of memory included.
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
@@ -59,6 +61,9 @@ public:
     bool m_bOffline;
 
 private:
+    bool ReadDatabase();
+    bool ReadBackup();
+    void LogOutOfMemory(LPCWSTR source) const;
     CString CentralConnectionString() const;
     void AddNames(const CUgyiratRecord& record);
 
