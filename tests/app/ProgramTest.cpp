@@ -1,0 +1,90 @@
+// The program's image as linked, and its splash window.
+#include <gtest/gtest.h>
+#include "app/SplashWnd.h"
+#include "support/TestSupport.h"
+#include "../afx/WindowTestSupport.h"
+
+namespace {
+
+using namespace testing_support;
+
+// The file header of the program beside this test.
+bool ProgramFileHeader(IMAGE_FILE_HEADER& header)
+{
+    wchar_t path[MAX_PATH] = {0};
+    GetModuleFileNameW(NULL, path, MAX_PATH);
+    CString program(path);
+    program = program.Left(program.ReverseFind(L'\\') + 1) + L"Folionex.exe";
+    std::string image = ReadFileBytes(program);
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
+        return false;
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    size_t at = (size_t)dos->e_lfanew;
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE || at + 4 + sizeof(header) > image.size() ||
+        image.compare(at, 4, std::string("PE\0\0", 4)) != 0)
+        return false;
+    memcpy(&header, image.data() + at + 4, sizeof(header));
+    return true;
+}
+
+TEST(ProgramImage, TheProgramMayUseTheWholeAddressSpace)
+{
+    // A reload holds two case maps: 2 GB is not enough for a large register.
+    IMAGE_FILE_HEADER header = {};
+    ASSERT_TRUE(ProgramFileHeader(header));
+    EXPECT_TRUE(header.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+}
+
+// The splash's background painted into a DC: a 32-bit memory bitmap of its
+// client size, or a context that is gone.
+class SplashTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window_test::InitOnce();
+        splash.Show(60000);
+        ASSERT_TRUE(splash.GetSafeHwnd());
+    }
+    void TearDown() override { splash.Hide(); }
+
+    CSplashWnd splash;
+};
+
+TEST_F(SplashTest, ThePictureStandsOnTheGround)
+{
+    CRect client;
+    splash.GetClientRect(&client);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = client.Width();
+    bi.bmiHeader.biHeight = -client.Height();
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    DWORD* bits = nullptr;
+    HDC dc = CreateCompatibleDC(NULL);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), NULL, 0);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    EXPECT_TRUE(splash.SendMessage(WM_ERASEBKGND, (WPARAM)dc));
+    GdiFlush();
+    const DWORD ground = 0x404040;
+    EXPECT_EQ(bits[0] & 0xFFFFFF, ground);
+    int differing = 0;
+    int cx = client.Width() / 2, cy = client.Height() / 2;
+    for (int y = cy - 40; y < cy + 40; ++y)
+        for (int x = cx - 40; x < cx + 40; ++x)
+            differing += (bits[y * client.Width() + x] & 0xFFFFFF) != ground;
+    EXPECT_GT(differing, 100) << "the picture in the middle";
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+}
+
+TEST_F(SplashTest, AContextThatTakesNoPictureIsNoCrash)
+{
+    HDC gone = CreateCompatibleDC(NULL);
+    DeleteDC(gone);
+    EXPECT_TRUE(splash.SendMessage(WM_ERASEBKGND, (WPARAM)gone));
+}
+
+} // namespace
