@@ -126,4 +126,48 @@ bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value)
     return RegGetValueW(root, subKey, name, RRF_RT_REG_DWORD, &type, &value, &size) == ERROR_SUCCESS;
 }
 
+CImportHook::CImportHook(LPCSTR dll, LPCSTR function, void* replacement) : m_entry(NULL), m_original(NULL)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(NULL));
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return;
+    for (auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name;
+         ++desc) {
+        if (lstrcmpiA(reinterpret_cast<LPCSTR>(base + desc->Name), dll) != 0 || !desc->OriginalFirstThunk)
+            continue;
+        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<LPCSTR>(byName->Name), function) != 0)
+                continue;
+            void** entry = reinterpret_cast<void**>(&slots->u1.Function);
+            DWORD protection = 0;
+            if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &protection))
+                return;
+            m_original = *entry;
+            *entry = replacement;
+            VirtualProtect(entry, sizeof(void*), protection, &protection);
+            m_entry = entry;
+            return;
+        }
+    }
+}
+
+CImportHook::~CImportHook()
+{
+    if (!m_entry)
+        return;
+    DWORD protection = 0;
+    if (VirtualProtect(m_entry, sizeof(void*), PAGE_READWRITE, &protection)) {
+        *m_entry = m_original;
+        VirtualProtect(m_entry, sizeof(void*), protection, &protection);
+    }
+}
+
 } // namespace testing_support

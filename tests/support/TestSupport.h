@@ -34,6 +34,23 @@ bool SplitStamp(const std::wstring& line, std::wstring* rest);
 LARGE_INTEGER ClockNow();
 double ElapsedMs(LARGE_INTEGER from, LARGE_INTEGER to);
 
+// While it lives, calls this program makes to an imported function (by DLL
+// and function name) go to the replacement: its import address table entry
+// is patched. Hooked() says whether the entry was found.
+class CImportHook
+{
+public:
+    CImportHook(LPCSTR dll, LPCSTR function, void* replacement);
+    ~CImportHook();
+    CImportHook(const CImportHook&) = delete;
+    CImportHook& operator=(const CImportHook&) = delete;
+    bool Hooked() const { return m_entry != NULL; }
+
+private:
+    void** m_entry;
+    void* m_original;
+};
+
 // Registry reads without the class library, for checking what was written.
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value);
 bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value);
