@@ -649,4 +649,46 @@ TEST_F(CaseListWindowTest, PaintingDrawsRowColoursAndSurvivesBadDeadlines)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(CaseListWindowTest, TheSquareIsTickedExactlyWhenTheStateImageIs)
+{
+    // Rows from the highest key: the states 1, 0, 5 and -1.
+    const int states[] = {1, 0, 5, -1};
+    for (int i = 0; i < 4; ++i)
+        Add(2024, 4 - i, states[i], L"Ügyfél");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect client;
+    list.GetClientRect(&client);
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(states[row]);
+        NMLVDISPINFOW info = {};
+        info.hdr.hwndFrom = list.GetSafeHwnd();
+        info.hdr.idFrom = IDC_CASELIST;
+        info.hdr.code = LVN_GETDISPINFOW;
+        info.item.mask = LVIF_IMAGE;
+        info.item.iItem = row;
+        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&info);
+        bool imageTicked = (info.item.state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+        EXPECT_EQ(imageTicked, states[row] != 0);
+
+        // The first cell as the list's custom drawing paints it, into a
+        // white canvas: black tick pixels inside the square or none.
+        CMemoryCanvas canvas(client.Width(), client.Height());
+        NMLVCUSTOMDRAW cd = {};
+        cd.nmcd.hdr.hwndFrom = list.GetSafeHwnd();
+        cd.nmcd.hdr.idFrom = IDC_CASELIST;
+        cd.nmcd.hdr.code = NM_CUSTOMDRAW;
+        cd.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+        cd.nmcd.hdc = canvas.dc;
+        cd.nmcd.dwItemSpec = row;
+        cd.iSubItem = 0;
+        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&cd);
+        CRect r = RowRect(row);
+        int h = r.Height();
+        int black = canvas.Count(0, r.left + 5, r.left + h - 3, r.top + 3, r.bottom - 4);
+        EXPECT_EQ(black > 5, imageTicked) << black << " black pixels in the square";
+    }
+}
+
 } // namespace
