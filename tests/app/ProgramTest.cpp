@@ -1,6 +1,10 @@
-// The program's image as linked, and its splash window.
+// The program's image as linked, its splash window and the main dialog's icon.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <vector>
 #include "app/SplashWnd.h"
+#include "app/VelindoDlg.h"
+#include "resources/resource.h"
 #include "support/TestSupport.h"
 #include "../afx/WindowTestSupport.h"
 
@@ -11,11 +15,7 @@ using namespace testing_support;
 // The file header of the program beside this test.
 bool ProgramFileHeader(IMAGE_FILE_HEADER& header)
 {
-    wchar_t path[MAX_PATH] = {0};
-    GetModuleFileNameW(NULL, path, MAX_PATH);
-    CString program(path);
-    program = program.Left(program.ReverseFind(L'\\') + 1) + L"Folionex.exe";
-    std::string image = ReadFileBytes(program);
+    std::string image = ReadFileBytes(ProgramFolder() + L"Folionex.exe");
     if (image.size() < sizeof(IMAGE_DOS_HEADER))
         return false;
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
@@ -85,6 +85,27 @@ TEST_F(SplashTest, AContextThatTakesNoPictureIsNoCrash)
     HDC gone = CreateCompatibleDC(NULL);
     DeleteDC(gone);
     EXPECT_TRUE(splash.SendMessage(WM_ERASEBKGND, (WPARAM)gone));
+}
+
+std::vector<HICON> g_destroyedIcons;
+
+BOOL WINAPI RecordDestroyIcon(HICON icon)
+{
+    g_destroyedIcons.push_back(icon);
+    return TRUE;
+}
+
+TEST(MainDialogIcon, TheSharedIconOfTheModuleIsNotDestroyed)
+{
+    CImportHook hook("user32.dll", "DestroyIcon", reinterpret_cast<void*>(&RecordDestroyIcon));
+    ASSERT_TRUE(hook.Hooked());
+    g_destroyedIcons.clear();
+    HICON shared = LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
+    ASSERT_TRUE(shared);
+    {
+        CVelindoDlg dlg;
+    }
+    EXPECT_EQ(std::count(g_destroyedIcons.begin(), g_destroyedIcons.end(), shared), 0);
 }
 
 } // namespace
