@@ -1,9 +1,5 @@
 #include "app/StatsDlg.h"
-#include <map>
-#include <string>
 #include <string_view>
-#include "resources/resource.h"
-#include "storage/UgyiratStore.h"
 
 namespace {
 
@@ -13,15 +9,28 @@ const int kListId = 1140;
 // column, or one bad year would add thousands of them.
 const int kMaxYearSpan = 200;
 
-// Case type -> year -> count. The types keep the order of their UTF-16 code
-// units; the transparent comparison finds a record's type without making a
-// string of it.
-typedef std::map<int, int> YearCounts;
-typedef std::map<std::wstring, YearCounts, std::less<>> TypeCounts;
-
 } // namespace
 
 CStatsDlg::CStatsDlg(CUgyiratStore* store, CWnd* pParent) : CDialogEx(IDD, pParent), m_pStore(store) {}
+
+void CStatsDlg::Count(const CUgyiratStore::RecordMap& records, CStatsCounts& counts)
+{
+    for (const auto& entry : records) {
+        const CUgyiratRecord& record = entry.second;
+        if (record.Ev < counts.lowest)
+            counts.lowest = record.Ev;
+        if (record.Ev > counts.highest)
+            counts.highest = record.Ev;
+        counts.years.insert(record.Ev);
+        if (record.UgyJellege[0] == 0)
+            continue;
+        std::wstring_view type(record.UgyJellege);
+        auto it = counts.types.find(type);
+        if (it == counts.types.end())
+            it = counts.types.emplace(std::wstring(type), std::map<int, int>()).first;
+        ++it->second[record.Ev];
+    }
+}
 
 void CStatsDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -36,26 +45,10 @@ BOOL CStatsDlg::OnInitDialog()
     m_list.InsertColumn(0, L"Ügyirat típusa", LVCFMT_LEFT, 200);
     m_list.InsertColumn(1, L"Összesen", LVCFMT_CENTER, 80);
 
-    TypeCounts counts;
-    std::map<int, bool> yearsSeen;
-    int lowest = 2100, highest = 1900;
-    if (m_pStore) {
-        for (const auto& entry : m_pStore->m_records) {
-            const CUgyiratRecord& record = entry.second;
-            if (record.Ev < lowest)
-                lowest = record.Ev;
-            if (record.Ev > highest)
-                highest = record.Ev;
-            yearsSeen[record.Ev] = true;
-            if (record.UgyJellege[0] == 0)
-                continue;
-            std::wstring_view type(record.UgyJellege);
-            auto it = counts.find(type);
-            if (it == counts.end())
-                it = counts.emplace(std::wstring(type), YearCounts()).first;
-            ++it->second[record.Ev];
-        }
-    }
+    CStatsCounts counts;
+    if (m_pStore)
+        Count(m_pStore->m_records, counts);
+    int lowest = counts.lowest, highest = counts.highest;
 
     // The year columns from the highest year down, and each year's column.
     std::map<int, int> columnOf;
@@ -71,12 +64,12 @@ BOOL CStatsDlg::OnInitDialog()
             for (int year = highest; year >= lowest; --year)
                 addColumn(year);
         } else {
-            for (auto it = yearsSeen.rbegin(); it != yearsSeen.rend(); ++it)
-                addColumn(it->first);
+            for (auto it = counts.years.rbegin(); it != counts.years.rend(); ++it)
+                addColumn(*it);
         }
     }
 
-    for (const auto& type : counts) {
+    for (const auto& type : counts.types) {
         int row = m_list.InsertItem(m_list.GetItemCount(), type.first.c_str());
         int total = 0;
         CString cell;
