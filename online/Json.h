@@ -171,7 +171,7 @@ class CJsonParser
 public:
     enum { MAX_DEPTH = 512 };
 
-    CJsonParser() : m_error(0) {}
+    CJsonParser() : m_text(NULL), m_length(0), m_pos(0), m_error(0) {}
     // The root value (the caller owns it), or NULL when the text is empty or
     // does not start with an object or an array. The text is read by its
     // length; it may hold NUL characters.
@@ -190,9 +190,9 @@ private:
     bool ParseMember(const Token& nameToken, CJsonValueObject* object, int depth);
     void SetError(int code, LPCWSTR message);
 
-    LPCWSTR m_text = NULL;
-    int m_length = 0;
-    int m_pos = 0;
+    LPCWSTR m_text; // the text being parsed, read by m_length only
+    int m_length;
+    int m_pos;
     int m_error;
     CString m_message;
 };

@@ -110,7 +110,8 @@ const ParseCase kParseCases[] = {
     {L"[TRUE, nullable, FaLsE, truex]", 5, 0, L"", L"array|true|null|false|true"},
     {L"[012, -01, 01.5]", 5, 0, L"", L"array|0|12|0|1|0|1.5"},
     {L"[-, 1e, 1., 0.e5, 25e-1, -25e-1, 1E+2]", 5, 0, L"", L"array|0|1|1|0.00|3|-3|100"},
-    {L"[1,,2,]", 5, 0, L"", L"array|1|2"},
+    {L"[1,,2]", 5, 0, L"", L"array|1|2"},
+    {L"[,1,,]", 5, 0, L"", L"array|1"},
     // A text that ends early: what was read, without an error.
     {L"[\"abc", 5, 0, L"", L"array|abc"},
     {L"[\"abc\\", 5, 0, L"", L"array|abc\\"},
@@ -501,8 +502,9 @@ TEST(JsonFuzz, MutatedTextsParsePrintAndFreeCleanly)
     corpus.push_back(Repeat(L"[", 2000) + Repeat(L"]", 2000));
     corpus.push_back(L"{\"a\":[1.5e300, 0.000001, -0, \"C:\\\\\"], \"b\":{\"c\":nullable}}");
 
-    const wchar_t pool[] = {L'"', L'\\', L'[', L']', L'{', L'}', L',', L':', L'0', L'1', L'5', L'9', L'e', L'E', L'+',
-                            L'-', L'.', L' ', L'\t', L'\n', 0, 0xD800, 0xDC00, 0xFFFF};
+    const wchar_t pool[] = {L'"', L'\\', L'[', L']', L'{', L'}', L',', L':', L'0', L'1', L'2', L'3',
+                            L'4', L'5', L'6', L'7', L'8', L'9', L'e', L'E', L'+', L'-', L'.', L' ',
+                            L'\t', L'\n', 0, 0xD800, 0xDC00, 0xFFFF};
     const size_t poolSize = sizeof(pool) / sizeof(pool[0]);
 
     long count = 200000;
