@@ -84,6 +84,25 @@ bool StartsWithWord(LPCWSTR token, int length, LPCWSTR word)
 
 const wchar_t kMessageItem[] = L"expected 'item'";
 
+// An object's or array's frame around its children: the opening with the
+// level's indentation, the children at the next level separated by ",\n",
+// then the closing.
+template <class Child>
+void PrintChildren(LPCWSTR openFormat, LPCWSTR closeFormat, int level, const std::vector<Child*>& children)
+{
+    CString indent = JsonIndent(level);
+    CString text;
+    text.Format(openFormat, (LPCWSTR)indent);
+    JsonWrite(text);
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (i > 0)
+            JsonWrite(L",\n");
+        children[i]->Print(level + 1);
+    }
+    text.Format(closeFormat, (LPCWSTR)indent);
+    JsonWrite(text);
+}
+
 } // namespace
 
 CString JsonIndent(int level)
@@ -162,17 +181,7 @@ void CJsonMember::Print(int level) const
 
 void CJsonValueObject::Print(int level) const
 {
-    CString indent = JsonIndent(level);
-    CString text;
-    text.Format(L"%s{\n", (LPCWSTR)indent);
-    JsonWrite(text);
-    for (size_t i = 0; i < m_members.size(); ++i) {
-        if (i > 0)
-            JsonWrite(L",\n");
-        m_members[i]->Print(level + 1);
-    }
-    text.Format(L"\n%s}", (LPCWSTR)indent);
-    JsonWrite(text);
+    PrintChildren(L"%s{\n", L"\n%s}", level, m_members);
 }
 
 void CJsonValueObject::AddString(const CString& name, const CString& text)
@@ -228,17 +237,7 @@ CJsonValueArray::CJsonValueArray(const std::vector<CString>& texts) : CJsonValue
 
 void CJsonValueArray::Print(int level) const
 {
-    CString indent = JsonIndent(level);
-    CString text;
-    text.Format(L"\n%s[\n", (LPCWSTR)indent);
-    JsonWrite(text);
-    for (size_t i = 0; i < m_values.size(); ++i) {
-        if (i > 0)
-            JsonWrite(L",\n");
-        m_values[i]->Print(level + 1);
-    }
-    text.Format(L"\n%s]", (LPCWSTR)indent);
-    JsonWrite(text);
+    PrintChildren(L"\n%s[\n", L"\n%s]", level, m_values);
 }
 
 void CJsonValueArray::Add(CJsonValue* value)
@@ -263,7 +262,7 @@ struct CJsonParser::Token {
     int length;
     bool closed; // a string that ends with its closing quote
 
-    wchar_t First(LPCWSTR text) const { return text[start]; }
+    bool IsPunctuation(LPCWSTR text, wchar_t ch) const { return kind == PUNCTUATION && text[start] == ch; }
 };
 
 bool CJsonParser::NextToken(Token& token)
@@ -323,10 +322,10 @@ CJsonValue* CJsonParser::Parse(const CString& text)
 
     CJsonValue* root = NULL;
     Token token;
-    if (NextToken(token) && token.kind == Token::PUNCTUATION) {
-        if (token.First(m_text) == L'[')
+    if (NextToken(token)) {
+        if (token.IsPunctuation(m_text, L'['))
             root = ParseArray(1);
-        else if (token.First(m_text) == L'{')
+        else if (token.IsPunctuation(m_text, L'{'))
             root = ParseObject(1);
     }
     m_text = NULL;
@@ -380,9 +379,9 @@ CJsonValue* CJsonParser::ParseArray(int depth)
     CJsonValueArray* array = new CJsonValueArray;
     Token token;
     while (NextToken(token)) {
-        if (token.kind == Token::PUNCTUATION && token.First(m_text) == L']')
+        if (token.IsPunctuation(m_text, L']'))
             break;
-        if (token.kind == Token::PUNCTUATION && token.First(m_text) == L',')
+        if (token.IsPunctuation(m_text, L','))
             continue;
         CJsonValue* value = ParseValue(token, depth);
         if (!value) {
@@ -402,9 +401,9 @@ CJsonValue* CJsonParser::ParseObject(int depth)
     CJsonValueObject* object = new CJsonValueObject;
     Token token;
     while (NextToken(token)) {
-        if (token.kind == Token::PUNCTUATION && token.First(m_text) == L'}')
+        if (token.IsPunctuation(m_text, L'}'))
             break;
-        if (token.kind == Token::PUNCTUATION && token.First(m_text) == L',')
+        if (token.IsPunctuation(m_text, L','))
             continue;
         if (token.kind != Token::STRING) {
             SetError(10, L"expected 'itme'");
@@ -432,7 +431,7 @@ bool CJsonParser::ParseMember(const Token& nameToken, CJsonValueObject* object, 
     CString name(m_text + nameToken.start + 1, nameToken.length - (nameToken.closed ? 2 : 1));
 
     Token token;
-    if (!NextToken(token) || token.kind != Token::PUNCTUATION || token.First(m_text) != L':') {
+    if (!NextToken(token) || !token.IsPunctuation(m_text, L':')) {
         SetError(21, L"expected ':'");
         return false;
     }
