@@ -55,29 +55,13 @@ TEST_F(SplashTest, ThePictureStandsOnTheGround)
 {
     CRect client;
     splash.GetClientRect(&client);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = client.Width();
-    bi.bmiHeader.biHeight = -client.Height();
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    DWORD* bits = nullptr;
-    HDC dc = CreateCompatibleDC(NULL);
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), NULL, 0);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    EXPECT_TRUE(splash.SendMessage(WM_ERASEBKGND, (WPARAM)dc));
-    GdiFlush();
-    const DWORD ground = 0x404040;
-    EXPECT_EQ(bits[0] & 0xFFFFFF, ground);
-    int differing = 0;
+    CDibCanvas canvas(client.Width(), client.Height());
+    EXPECT_TRUE(splash.SendMessage(WM_ERASEBKGND, (WPARAM)canvas.dc));
+    const COLORREF ground = RGB(64, 64, 64);
+    EXPECT_EQ(canvas.Pixel(0, 0), ground);
     int cx = client.Width() / 2, cy = client.Height() / 2;
-    for (int y = cy - 40; y < cy + 40; ++y)
-        for (int x = cx - 40; x < cx + 40; ++x)
-            differing += (bits[y * client.Width() + x] & 0xFFFFFF) != ground;
-    EXPECT_GT(differing, 100) << "the picture in the middle";
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
+    int picture = 80 * 80 - canvas.Count(ground, cx - 40, cx + 40, cy - 40, cy + 40);
+    EXPECT_GT(picture, 100) << "the picture in the middle";
 }
 
 TEST_F(SplashTest, AContextThatTakesNoPictureIsNoCrash)
