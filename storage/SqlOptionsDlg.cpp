@@ -28,53 +28,44 @@ BEGIN_MESSAGE_MAP(CSqlOptionsDlg, CDialogEx)
 END_MESSAGE_MAP()
 
 CSqlOptionsDlg::CSqlOptionsDlg(CConnectionManagerSqlServer* pManager, CWnd* pParent)
-    : CDialogEx(IDD_SQLOPTIONS, pParent), m_strDatabase(pManager->SqlDBName), m_strHost(pManager->SqlHost),
-      m_strInstance(pManager->SqlInstance), m_strUser(pManager->SqlUser), m_strPassword(pManager->SqlPwd),
-      m_nPort(pManager->SqlPort), m_nMode(pManager->SqlConnectionMode), m_nAuth(pManager->SqlAuthType),
-      m_pManager(pManager)
+    : CDialogEx(IDD_SQLOPTIONS, pParent), m_pManager(pManager)
 {
+    pManager->GetConnectionParams(m_params);
     LogLine(L"Show popup CSqlOptionsDlg");
 }
 
 void CSqlOptionsDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialogEx::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_SQL_DBNAME, m_strDatabase);
-    DDX_Text(pDX, IDC_SQL_HOST, m_strHost);
-    DDX_Text(pDX, IDC_SQL_PORT, m_nPort);
-    DDX_Text(pDX, IDC_SQL_INSTANCE, m_strInstance);
+    // Saving stops at the first value that cannot be read; the caller then
+    // checks nothing.
+    DDX_Text(pDX, IDC_SQL_DBNAME, m_params.database);
+    DDX_Text(pDX, IDC_SQL_HOST, m_params.host);
+    DDX_Text(pDX, IDC_SQL_PORT, m_params.port);
+    DDX_Text(pDX, IDC_SQL_INSTANCE, m_params.instance);
     DDX_Control(pDX, IDC_SQL_AUTH, m_auth);
-    DDX_Text(pDX, IDC_SQL_USER, m_strUser);
-    DDX_Text(pDX, IDC_SQL_PASSWORD, m_strPassword);
-    if (pDX->m_bSaveAndValidate) {
-        m_nAuth = m_auth.GetCurSel() == 0 ? 1 : 2;
-        m_params.instance = m_strInstance;
-        m_params.host = m_strHost;
-        m_params.port = m_nPort;
-        m_params.database = m_strDatabase;
-        m_params.user = m_strUser;
-        m_params.password = m_strPassword;
-        m_params.mode = m_nMode;
-        m_params.auth = m_nAuth;
-    }
+    DDX_Text(pDX, IDC_SQL_USER, m_params.user);
+    DDX_Text(pDX, IDC_SQL_PASSWORD, m_params.password);
+    if (pDX->m_bSaveAndValidate)
+        m_params.auth = m_auth.GetCurSel() == 0 ? 1 : 2;
 }
 
 BOOL CSqlOptionsDlg::OnInitDialog()
 {
     if (!CDialogEx::OnInitDialog())
         return FALSE;
-    CheckRadioButton(IDC_SQL_REMOTE, IDC_SQL_LOCAL, m_nMode == 3 ? IDC_SQL_REMOTE : IDC_SQL_LOCAL);
-    m_auth.SetCurSel(m_nAuth - 1);
+    CheckRadioButton(IDC_SQL_REMOTE, IDC_SQL_LOCAL, m_params.mode == 3 ? IDC_SQL_REMOTE : IDC_SQL_LOCAL);
+    m_auth.SetCurSel(m_params.auth - 1);
     UpdateControls();
     return TRUE;
 }
 
 void CSqlOptionsDlg::UpdateControls()
 {
-    bool remote = m_nMode == 3;
+    bool remote = m_params.mode == 3;
     EnableItem(m_hWnd, IDC_SQL_PORT, remote);
     EnableItem(m_hWnd, IDC_SQL_HOST, remote);
-    EnableItem(m_hWnd, IDC_SQL_INSTANCE, m_nMode == 2);
+    EnableItem(m_hWnd, IDC_SQL_INSTANCE, m_params.mode == 2);
     bool sqlLogin = m_auth.GetCurSel() != 0;
     EnableItem(m_hWnd, IDC_SQL_USER, sqlLogin);
     EnableItem(m_hWnd, IDC_SQL_PASSWORD, sqlLogin);
@@ -82,13 +73,13 @@ void CSqlOptionsDlg::UpdateControls()
 
 void CSqlOptionsDlg::OnBnClickedLocal()
 {
-    m_nMode = 2;
+    m_params.mode = 2;
     UpdateControls();
 }
 
 void CSqlOptionsDlg::OnBnClickedRemote()
 {
-    m_nMode = 3;
+    m_params.mode = 3;
     UpdateControls();
 }
 
@@ -128,12 +119,11 @@ void CSqlOptionsDlg::OnBnClickedTest()
 
 void CSqlOptionsDlg::ChooseDatabase()
 {
-    CSqlOptionsDatabasesDlg chooser(m_pManager, m_strDatabase, this);
+    CSqlOptionsDatabasesDlg chooser(m_pManager, m_params.database, this);
     if (chooser.DoModal() != IDOK)
         return;
     m_params.database = chooser.GetDatabaseName();
-    m_strDatabase = m_params.database;
-    SetDlgItemText(IDC_SQL_DBNAME, m_strDatabase);
+    SetDlgItemText(IDC_SQL_DBNAME, m_params.database);
     if (!chooser.IsCreateNew())
         return;
     if (m_pManager->CreateDatabase(m_params) && m_pManager->CreateDBStruct(m_params))

@@ -19,15 +19,6 @@ public:
     int TestConnection();
     void UpdateControls();
 
-    CString m_strDatabase;
-    CString m_strHost;
-    CString m_strInstance;
-    CString m_strUser;
-    CString m_strPassword;
-    int m_nPort;
-    int m_nMode; // 2 local instance, 3 remote host and port
-    int m_nAuth; // 1 Windows, 2 SQL Server authentication
-
     static const int kNotRead = -1;
 
 protected:
@@ -49,6 +40,8 @@ private:
     // The connection string of the tested parameters once a test reached
     // the database (level 15 or more), else empty.
     CString m_strBuilt;
+    // The values the controls edit, as the last complete reading left them
+    // (at first the manager's): the parameters every test checks.
     CSqlConnectionParams m_params;
 };
 
