@@ -254,6 +254,26 @@ TEST_F(DBWizardTest, StructureButtonCreatesOrUpgradesByLevel)
     }
 }
 
+TEST_F(DBWizardTest, UpgradeGoesToTheCheckedDatabaseNotToTheStoredString)
+{
+    // The stored string names another database with the older table too.
+    OlderTableFirstUpgradeFails(server);
+    ASSERT_TRUE(server.CreateDatabase(L"Masik"));
+    ASSERT_TRUE(server.CreateCaseTable(L"Masik", false));
+    manager.SetConnectionString(L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Masik;"
+                                L"Trusted_Connection=yes;");
+    Drive([&](HWND wnd) {
+        ASSERT_EQ(Text(Control(wnd, IDC_DBW_STRUCT_STATE)), CString(L"Hiányos adatstruktúra"));
+        ClickId(wnd, IDC_DBW_STRUCT);
+        EXPECT_TRUE(ConfirmBox(L"Az adatbázis frissítése sikeres!"));
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(wnd, IDCANCEL)) == L"Tovább"; }));
+    });
+    EXPECT_EQ(level, 255);
+    const char* deadlines = "SELECT name FROM pragma_table_info('tUgyirat') WHERE name = 'Hataridok'";
+    EXPECT_EQ(server.Query(L"Folionex", deadlines).size(), 1u);
+    EXPECT_EQ(server.Query(L"Masik", deadlines).size(), 0u) << "the stored string's database is left alone";
+}
+
 TEST_F(DBWizardTest, CreationSendsTheQuotedNameThenTheScript)
 {
     OtherUserDatabase(server);

@@ -394,6 +394,27 @@ TEST_F(SqlOptionsTest, ATypedPasswordReachesNoLogLine)
     }
 }
 
+TEST_F(SqlOptionsTest, FailedLoadsLogTheStoredConnectionWithoutItsPassword)
+{
+    CSqlConnectionParams p;
+    manager.GetConnectionParams(p);
+    p.auth = 2;
+    p.user = L"iroda";
+    p.password = kPassword;
+    manager.SetConnectionParams(p);
+    server.AddLogin(L"iroda", kPassword);
+    for (bool down : {true, false}) {
+        SCOPED_TRACE(down ? "server down" : "server up, no database");
+        server.SetDown(down);
+        DeleteFileW(logPath);
+        EXPECT_FALSE(store->LoadFromDatabase());
+        std::wstring log = LogText();
+        EXPECT_NE(log.find(L"Load from database failed! Provider=MSOLEDBSQL;"), std::wstring::npos) << log;
+        EXPECT_NE(log.find(L"Pwd=***;"), std::wstring::npos);
+        EXPECT_EQ(log.find(L"Tit0k"), std::wstring::npos);
+    }
+}
+
 TEST(MaskConnectionPasswordTest, HidesEveryPasswordValue)
 {
     struct Case
