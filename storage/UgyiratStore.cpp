@@ -1,6 +1,7 @@
 #include "storage/UgyiratStore.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "storage/ConnectionManagerSqlServer.h"
 #include "storage/CtUgyirat_Sqlite.h"
 #include <shlobj.h>
 #include <time.h>
@@ -17,7 +18,8 @@ CUgyiratStore::~CUgyiratStore()
 
 CString CUgyiratStore::CentralConnectionString() const
 {
-    return m_pCentral ? m_pCentral->GetConnectionString() : CString();
+    // Only the log shows it: without the password.
+    return m_pCentral ? MaskConnectionPassword(m_pCentral->GetConnectionString()) : CString();
 }
 
 void CUgyiratStore::AddNames(const CUgyiratRecord& record)
