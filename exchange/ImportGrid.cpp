@@ -20,7 +20,7 @@ BEGIN_MESSAGE_MAP(CImportGrid, CListCtrl)
     ON_NOTIFY_REFLECT(LVN_KEYDOWN, &CImportGrid::OnKeyDown)
 END_MESSAGE_MAP()
 
-CImportGrid::CImportGrid() : m_pTypes(NULL), m_pDialog(NULL), m_bSettingCheck(false)
+CImportGrid::CImportGrid() : m_pTypes(NULL), m_pDialog(NULL), m_bSettingCheck(false), m_bInToggle(false)
 {
 }
 
@@ -41,9 +41,14 @@ void CImportGrid::SyncAllChecks()
 
 void CImportGrid::ToggleRow(int row)
 {
-    if (!m_pDialog || row < 0 || row >= GetItemCount())
+    // A question or the editor runs a modal loop inside the list's own
+    // mouse handling, where the list may report the same click again: that
+    // is not the user's, and is dropped.
+    if (!m_pDialog || m_bInToggle || row < 0 || row >= GetItemCount())
         return;
+    m_bInToggle = true;
     m_pDialog->OnRowCheckClicked(row);
+    m_bInToggle = false;
     SyncCheck(row);
     RedrawItems(row, row);
 }
@@ -90,9 +95,11 @@ void CImportGrid::OnDblClick(NMHDR* /*pNMHDR*/, LRESULT* pResult)
 {
     *pResult = 0;
     int row = GetNextItem(-1, LVNI_SELECTED);
-    if (!m_pDialog || row < 0)
+    if (!m_pDialog || m_bInToggle || row < 0)
         return;
+    m_bInToggle = true;
     m_pDialog->EditRow(row);
+    m_bInToggle = false;
     SyncCheck(row);
 }
 

@@ -37,4 +37,6 @@ private:
     // Set while the grid itself sets a box; every other change of a box is
     // refused.
     bool m_bSettingCheck;
+    // Set while the wizard decides on a flip or edits a row.
+    bool m_bInToggle;
 };
