@@ -402,7 +402,7 @@ int CImportTable::StoreRow(const int* types, int row, const CUgyiratRecord& reco
         return 0;
     int typed = 0;
     for (int c = 0; c < TypedColumns(); ++c) {
-        if (types[c] <= 0)
+        if (types[c] <= 0 || !FindImportColumnType(types[c]))
             continue;
         CString text;
         switch (types[c]) {
