@@ -109,3 +109,11 @@
 #define IDC_IMPED_ELLENFEL       1113
 #define IDC_IMPED_UGYJELLEGE     1114
 // ---- end of clipboard import ----
+
+// ---- About box and statistics ----
+#define IDD_ABOUTBOX 121
+#define IDC_ABOUT_VERSION 1035
+#define IDC_ABOUT_LINK 1036
+#define IDD_STATS 152
+#define IDC_STATS_LIST 1140
+// ---- end of about box and statistics ----
