@@ -136,30 +136,6 @@ CString HeaderText(HWND grid, int column)
     return buf;
 }
 
-CString CellText(HWND grid, int row, int column)
-{
-    wchar_t buf[512] = {0};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = buf;
-    item.cchTextMax = 512;
-    SendMessageW(grid, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-    return buf;
-}
-
-bool RowChecked(HWND grid, int row)
-{
-    return ((SendMessageW(grid, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) - 1) == 1;
-}
-
-void SelectRow(HWND grid, int row)
-{
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(grid, LVM_SETITEMSTATE, row, (LPARAM)&item);
-}
-
 int SelectedRow(HWND grid)
 {
     return (int)SendMessageW(grid, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
@@ -261,6 +237,24 @@ bool Screenshot(HWND wnd, LPCWSTR name)
         return true;
     Settle(wnd);
     return SaveWindowBitmap(wnd, CString(folder) + L"\\" + name) != false;
+}
+
+// The final lines of a run: once the button shows its last caption, the texts
+// are read and the window is closed with that button.
+struct ProgressEnd
+{
+    CString first;
+    CString second;
+};
+
+void FinishProgress(HWND progress, LPCWSTR button, ProgressEnd& end)
+{
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == button; }, 30000))
+        << "the run did not end with " << (LPCSTR)WideToUtf8(button);
+    end.first = Text(Control(progress, IDC_PROGRESS_TEXT1));
+    end.second = Text(Control(progress, IDC_PROGRESS_TEXT2));
+    ClickId(progress, IDCANCEL);
+    ASSERT_TRUE(WaitForWindowGone(progress));
 }
 
 // ---- A table whose inserts can be held ----
@@ -507,7 +501,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             ClickBox(grid, 0);
             window_test::PostKey(grid, VK_F5);
             SendMessageW(grid, WM_NULL, 0, 0);
-            EXPECT_FALSE(RowChecked(grid, 0));
+            EXPECT_FALSE(ListItemChecked(grid, 0));
             EXPECT_EQ(dlg.GetRowStatus(0), kRowNotValidated);
 
             TypeColumn(grid, 0, 2);
@@ -515,7 +509,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             TypeColumn(grid, 2, 7);
             TypeColumn(grid, 3, 8);
             for (int i = 0; i < 5; ++i) {
-                ticked.push_back(RowChecked(grid, i));
+                ticked.push_back(ListItemChecked(grid, i));
                 statuses.push_back(dlg.GetRowStatus(i));
             }
             shot = Screenshot(wnd, L"import-wizard.bmp") && shot;
@@ -544,15 +538,15 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
 
             // A valid row: its box unticks it (status 9) and ticks it again.
             ClickBox(grid, 0);
-            EXPECT_TRUE(WaitUntil([&] { return !RowChecked(grid, 0); }));
+            EXPECT_TRUE(WaitUntil([&] { return !ListItemChecked(grid, 0); }));
             EXPECT_EQ(dlg.GetRowStatus(0), kRowUnticked);
             ClickBox(grid, 0);
-            EXPECT_TRUE(WaitUntil([&] { return RowChecked(grid, 0); }));
+            EXPECT_TRUE(WaitUntil([&] { return ListItemChecked(grid, 0); }));
             EXPECT_EQ(dlg.GetRowStatus(0), kRowValid);
             // Space on a ticked row unticks it.
-            SelectRow(grid, 3);
+            SelectListItem(grid, 3);
             window_test::PostKey(grid, VK_SPACE);
-            EXPECT_TRUE(WaitUntil([&] { return !RowChecked(grid, 3); }));
+            EXPECT_TRUE(WaitUntil([&] { return !ListItemChecked(grid, 3); }));
             EXPECT_EQ(dlg.GetRowStatus(3), kRowUnticked);
             // An invalid row and an existing one ask; "No" leaves them clear.
             ClickBox(grid, 1);
@@ -560,8 +554,8 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             ClickBox(grid, 2);
             Answer(L"Már létező adat nem importálható újra!\n\nKívánja az adatokat módosítani?", IDNO);
             SendMessageW(grid, WM_NULL, 0, 0);
-            EXPECT_FALSE(RowChecked(grid, 1));
-            EXPECT_FALSE(RowChecked(grid, 2));
+            EXPECT_FALSE(ListItemChecked(grid, 1));
+            EXPECT_FALSE(ListItemChecked(grid, 2));
             EXPECT_EQ(dlg.GetRowStatus(1), kRowInvalid);
 
             // "Yes" opens the editor; a number out of range is refused there.
@@ -586,10 +580,10 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             shot = Screenshot(ed, L"import-edit.bmp") && shot;
             ClickId(ed, IDOK);
             ASSERT_TRUE(WaitForWindowGone(ed));
-            EXPECT_TRUE(WaitUntil([&] { return RowChecked(grid, 1); }));
+            EXPECT_TRUE(WaitUntil([&] { return ListItemChecked(grid, 1); }));
             EXPECT_EQ(dlg.GetRowStatus(1), kRowValid);
-            EXPECT_EQ(CellText(grid, 1, 0), CString(L"22/2020"));
-            EXPECT_EQ(CellText(grid, 1, 1), CString(std::wstring(200, L'k').c_str()));
+            EXPECT_EQ(ListItemText(grid, 1, 0), CString(L"22/2020"));
+            EXPECT_EQ(ListItemText(grid, 1, 1), CString(std::wstring(200, L'k').c_str()));
 
             // A double click on the year-2030 row opens the editor as well.
             PostClick(grid, TextPoint(grid, 4), true);
@@ -600,7 +594,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             ClickId(ed, IDOK);
             ASSERT_TRUE(WaitForWindowGone(ed));
             SendMessageW(grid, WM_NULL, 0, 0);
-            EXPECT_FALSE(RowChecked(grid, 4));
+            EXPECT_FALSE(ListItemChecked(grid, 4));
             EXPECT_EQ(dlg.GetRowStatus(4), kRowInvalid);
             PostClick(grid, TextPoint(grid, 4), true);
             ed = WaitForWindow(L"#32770", kEditTitle);
@@ -608,10 +602,10 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             SetWindowTextW(Control(ed, IDC_IMPED_EV), L"2029");
             ClickId(ed, IDOK);
             ASSERT_TRUE(WaitForWindowGone(ed));
-            EXPECT_TRUE(WaitUntil([&] { return RowChecked(grid, 4); }));
+            EXPECT_TRUE(WaitUntil([&] { return ListItemChecked(grid, 4); }));
 
             // "Módosít" on the selected row; Cancel changes nothing.
-            SelectRow(grid, 2);
+            SelectListItem(grid, 2);
             ClickId(wnd, IDC_IMP_MODIFY);
             ed = WaitForWindow(L"#32770", kEditTitle);
             ASSERT_TRUE(ed);
@@ -621,7 +615,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
 
             // Typing a column again revalidates: the unticked row is ticked.
             TypeColumn(grid, 3, 8);
-            EXPECT_TRUE(WaitUntil([&] { return RowChecked(grid, 3); }));
+            EXPECT_TRUE(WaitUntil([&] { return ListItemChecked(grid, 3); }));
             CloseBox(wnd);
         },
         &dlg);
@@ -644,25 +638,19 @@ TEST_F(ImportWizardTest, TenRowsSevenTickedAndValid)
     ASSERT_TRUE(store->Insert(MakeRecord(2021, 9)));
     // 10 rows: 8 valid, one without a client, one that exists; one valid unticked.
     std::wstring text = CaseLines(1, 8, 2021) + L"20/2021\t\tE\tP\r\n9/2021\tLétező\tE\tP\r\n";
-    CString first, second, button;
+    ProgressEnd end;
     INT_PTR result = Drive([&](HWND wnd) {
         PasteTyped(wnd, text, 10);
         HWND grid = Control(wnd, IDC_IMP_GRID);
         ClickBox(grid, 7);
-        ASSERT_TRUE(WaitUntil([&] { return !RowChecked(grid, 7); }));
+        ASSERT_TRUE(WaitUntil([&] { return !ListItemChecked(grid, 7); }));
         HWND progress = RunImport(wnd);
         ASSERT_TRUE(progress);
-        ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == L"Befejezés"; }, 30000));
-        first = Text(Control(progress, IDC_PROGRESS_TEXT1));
-        second = Text(Control(progress, IDC_PROGRESS_TEXT2));
-        button = Text(Control(progress, IDCANCEL));
-        ClickId(progress, IDCANCEL);
-        ASSERT_TRUE(WaitForWindowGone(progress));
+        FinishProgress(progress, L"Befejezés", end);
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(first, CString(L"A 10 sorból 7 darab sort sikerült az adtbázisba beszúrni."));
-    EXPECT_EQ(second, CString(L"Kattintson az Befejezés gombra a folytatáshoz!"));
-    EXPECT_EQ(button, CString(L"Befejezés"));
+    EXPECT_EQ(end.first, CString(L"A 10 sorból 7 darab sort sikerült az adtbázisba beszúrni."));
+    EXPECT_EQ(end.second, CString(L"Kattintson az Befejezés gombra a folytatáshoz!"));
     EXPECT_FALSE(IsStoreBusy());
 
     Rows rows = CaseRows();
@@ -688,20 +676,16 @@ TEST_F(ImportWizardTest, TenRowsSevenTickedAndValid)
 
 TEST_F(ImportWizardTest, TenValidRowsAndARefusedInsert)
 {
-    CString first, second, button;
+    ProgressEnd end;
     INT_PTR result = Drive([&](HWND wnd) {
         PasteTyped(wnd, CaseLines(1, 10, 2022), 10);
         HWND progress = RunImport(wnd);
         ASSERT_TRUE(progress);
-        ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == L"OK"; }, 30000));
-        first = Text(Control(progress, IDC_PROGRESS_TEXT1));
-        second = Text(Control(progress, IDC_PROGRESS_TEXT2));
-        ClickId(progress, IDCANCEL);
-        ASSERT_TRUE(WaitForWindowGone(progress));
+        FinishProgress(progress, L"OK", end);
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(first, CString(L"Az importálás sikeresen befejeződött!"));
-    EXPECT_EQ(second, CString(L"Kattintson az Befejezés gombra a folytatáshoz!"));
+    EXPECT_EQ(end.first, CString(L"Az importálás sikeresen befejeződött!"));
+    EXPECT_EQ(end.second, CString(L"Kattintson az Befejezés gombra a folytatáshoz!"));
     EXPECT_EQ(CaseRows().size(), 10u);
 
     // Two pasted rows with one key: the second is refused by the store.
@@ -712,13 +696,11 @@ TEST_F(ImportWizardTest, TenValidRowsAndARefusedInsert)
             PasteTyped(wnd, L"1/2023\tElső\tE\tP\n1/2023\tMásodik\tE\tP\n", 2);
             HWND progress = RunImport(wnd);
             ASSERT_TRUE(progress);
-            ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == L"Befejezés"; }, 30000));
-            first = Text(Control(progress, IDC_PROGRESS_TEXT1));
-            ClickId(progress, IDCANCEL);
+            FinishProgress(progress, L"Befejezés", end);
         },
         &dlg);
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(first, CString(L"A 2 sorból 1 darab sort sikerült az adtbázisba beszúrni."));
+    EXPECT_EQ(end.first, CString(L"A 2 sorból 1 darab sort sikerült az adtbázisba beszúrni."));
     EXPECT_EQ(dlg.GetRowStatus(0), kRowValid);
     EXPECT_EQ(dlg.GetRowStatus(1), kRowRefused);
     const CUgyiratRecord* r = store->Find(MakeUgyiratKey(2023, 1));
@@ -729,7 +711,7 @@ TEST_F(ImportWizardTest, TenValidRowsAndARefusedInsert)
 TEST_F(ImportWizardTest, AnAbortKeepsTheRowsInserted)
 {
     table->holdAt = 3;
-    CString first, button;
+    ProgressEnd end;
     INT_PTR result = Drive([&](HWND wnd) {
         PasteTyped(wnd, CaseLines(1, 10, 2024), 10);
         HWND progress = RunImport(wnd);
@@ -746,13 +728,11 @@ TEST_F(ImportWizardTest, AnAbortKeepsTheRowsInserted)
         if (event)
             CloseHandle(event);
         table->Release();
-        ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == L"Kilép"; }, 30000));
-        first = Text(Control(progress, IDC_PROGRESS_TEXT1));
-        ClickId(progress, IDCANCEL);
-        ASSERT_TRUE(WaitForWindowGone(progress));
+        FinishProgress(progress, L"Kilép", end);
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(first, CString(L"Az importálást megszakította!"));
+    EXPECT_EQ(end.first, CString(L"Az importálást megszakította!"));
+    EXPECT_EQ(end.second, CString(L"Kattintson a Kilép gombra a befejezéshez!"));
     EXPECT_TRUE(table->m_busyWhileHeld);
     EXPECT_FALSE(IsStoreBusy());
     Rows rows = CaseRows();
