@@ -399,6 +399,7 @@ int CImportDlg::StartImport()
                             L"OK");
     sink->SetAbortedTexts(L"Az importálást megszakította!", L"Kattintson a Kilép gombra a befejezéshez!", L"Kilép");
     m_table.SetImportedCount(0);
+    m_bStopWorker.store(false);
     m_pSink.store(sink);
 
     HANDLE thread = CreateThread(NULL, 0, ImportThreadProc, this, CREATE_SUSPENDED, NULL);
