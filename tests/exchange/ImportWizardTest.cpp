@@ -703,6 +703,11 @@ TEST_F(ImportWizardTest, TenValidRowsAndARefusedInsert)
     EXPECT_EQ(end.first, CString(L"A 2 sorból 1 darab sort sikerült az adtbázisba beszúrni."));
     EXPECT_EQ(dlg.GetRowStatus(0), kRowValid);
     EXPECT_EQ(dlg.GetRowStatus(1), kRowRefused);
+    // A refused row's box answers with the status it holds.
+    window_test::CMessageBoxCatcher catcher;
+    EXPECT_FALSE(dlg.OnRowCheckClicked(1));
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_EQ(catcher.boxes[0].text, CString(L"Hiba! (#16)"));
     const CUgyiratRecord* r = store->Find(MakeUgyiratKey(2023, 1));
     ASSERT_TRUE(r);
     EXPECT_EQ(CString(r->UgyfelNeve), CString(L"Első"));
