@@ -89,6 +89,27 @@
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
 
+// ---- Clipboard import: wizard, column type, row editor ----
+#define IDD_IMPORT               133
+#define IDD_IMPORT_COLUMN        139
+#define IDD_IMPORT_EDIT          143
+#define IDC_IMP_GRID             1065
+#define IDC_IMP_PASTE            1066
+#define IDC_IMP_NEXT_ERROR       1068
+#define IDC_IMP_PREV_ERROR       1070
+#define IDC_IMP_MODIFY           1072
+#define IDC_IMP_HINT             1100
+#define IDC_IMPCOL_SKIP          1016
+#define IDC_IMPCOL_IMPORT        1017
+#define IDC_IMPCOL_TYPES         1079
+#define IDC_IMPED_NR             1007
+#define IDC_IMPED_EV             1010
+#define IDC_IMPED_MEGJEGYZES     1011
+#define IDC_IMPED_UGYFEL         1112
+#define IDC_IMPED_ELLENFEL       1113
+#define IDC_IMPED_UGYJELLEGE     1114
+// ---- end of clipboard import ----
+
 // ---- About box and statistics ----
 #define IDD_ABOUTBOX 121
 #define IDC_ABOUT_VERSION 1035
