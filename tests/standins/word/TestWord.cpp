@@ -1,0 +1,243 @@
+#include "TestWord.h"
+#include <shellapi.h>
+#include "WordDocument.h"
+#include "WordStandin.h"
+
+namespace word_standin {
+
+namespace {
+
+std::string ReadAll(const std::wstring& path)
+{
+    std::string out;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
+                           NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    char buf[65536];
+    DWORD got;
+    while (ReadFile(h, buf, sizeof(buf), &got, NULL) && got)
+        out.append(buf, got);
+    CloseHandle(h);
+    return out;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, NULL);
+    CloseHandle(h);
+    return ok && put == bytes.size();
+}
+
+void RemoveFolder(const std::wstring& folder)
+{
+    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    std::wstring from = folder;
+    if (!from.empty() && from.back() == L'\\')
+        from.pop_back();
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+std::wstring LocalServerKey()
+{
+    return std::wstring(L"CLSID\\") + kClsidText + L"\\LocalServer32";
+}
+
+bool SetDefault(const std::wstring& subKey, const std::wstring& value)
+{
+    HKEY h;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExW(h, NULL, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)(value.size() + 1) * 2);
+    RegCloseKey(h);
+    return rc == ERROR_SUCCESS;
+}
+
+// "start pid=12" -> 12 for the prefix "start pid=".
+std::vector<std::wstring> Pids(const std::vector<std::wstring>& lines, const std::wstring& prefix)
+{
+    std::vector<std::wstring> pids;
+    for (const auto& l : lines)
+        if (l.compare(0, prefix.size(), prefix) == 0)
+            pids.push_back(l.substr(prefix.size(), l.find(L' ', prefix.size()) - prefix.size()));
+    return pids;
+}
+
+} // namespace
+
+CTestWord::CTestWord()
+{
+    wchar_t temp[MAX_PATH] = {0};
+    GetTempPathW(MAX_PATH, temp);
+    m_folder = std::wstring(temp) + L"folionex_word_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    RemoveFolder(m_folder);
+    CreateDirectoryW(m_folder.c_str(), NULL);
+    SetEnvironmentVariableW(kDataVariable, m_folder.c_str());
+    wchar_t buf[MAX_PATH * 2] = {0};
+    LONG size = sizeof(buf);
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, LocalServerKey().c_str(), buf, &size) == ERROR_SUCCESS)
+        m_serverPath = buf;
+}
+
+CTestWord::~CTestWord()
+{
+    RestoreRegistration();
+    SetEnvironmentVariableW(kDataVariable, NULL);
+    RemoveFolder(m_folder);
+}
+
+void CTestWord::FailMember(LPCWSTR member, HRESULT hr, UINT argErr, WORD code, LPCWSTR description, bool atNames)
+{
+    wchar_t hex[16];
+    swprintf(hex, 16, L"0x%08lX", (unsigned long)hr);
+    std::wstring text = std::wstring(L"Fail.Member=") + member + L"\nFail.HResult=" + hex +
+                        L"\nFail.ArgErr=" + std::to_wstring(argErr) + L"\nFail.Code=" + std::to_wstring(code) +
+                        L"\nFail.At=" + (atNames ? L"GetIDsOfNames" : L"Invoke") + L"\n";
+    if (description)
+        text += std::wstring(L"Fail.Description=") + description + L"\n";
+    WriteAll(m_folder + kControlFile, ToUtf8(text));
+}
+
+void CTestWord::ClearFailure()
+{
+    DeleteFileW((m_folder + kControlFile).c_str());
+}
+
+std::vector<std::wstring> CTestWord::Calls() const
+{
+    std::wstring text = FromUtf8(ReadAll(m_folder + kCallsFile));
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == L'\n') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    return lines;
+}
+
+void CTestWord::ClearCalls()
+{
+    DeleteFileW((m_folder + kCallsFile).c_str());
+}
+
+int CTestWord::ServersStarted() const
+{
+    return (int)Pids(Calls(), L"start pid=").size();
+}
+
+bool CTestWord::WaitForServersEnded(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        auto lines = Calls();
+        auto started = Pids(lines, L"start pid="), ended = Pids(lines, L"end pid=");
+        bool all = true;
+        for (const auto& pid : started) {
+            bool found = false;
+            for (const auto& e : ended)
+                found = found || e == pid;
+            all = all && found;
+        }
+        if (all) {
+            // The line comes last in the server's life: wait for the process itself too.
+            for (const auto& pid : started) {
+                HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, wcstoul(pid.c_str(), NULL, 10));
+                if (h) {
+                    DWORD left = timeoutMs - (GetTickCount() - start);
+                    DWORD rc = WaitForSingleObject(h, (int)left > 0 ? left : 0);
+                    CloseHandle(h);
+                    if (rc != WAIT_OBJECT_0)
+                        return false;
+                }
+            }
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+bool CTestWord::HideProgId()
+{
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+    return RegDeleteKeyW(HKEY_CLASSES_ROOT, kProgId) == ERROR_SUCCESS;
+}
+
+bool CTestWord::BreakServerPath()
+{
+    return SetDefault(LocalServerKey(), L"\"" + m_folder + L"missing_word.exe\"");
+}
+
+bool CTestWord::RestoreRegistration()
+{
+    if (m_serverPath.empty())
+        return false;
+    return SetDefault(kProgId, kProgId) && SetDefault(std::wstring(kProgId) + L"\\CLSID", kClsidText) &&
+           SetDefault(LocalServerKey(), m_serverPath);
+}
+
+bool MakeDocx(const std::wstring& path, const std::vector<std::wstring>& paragraphs)
+{
+    std::string body;
+    for (const auto& p : paragraphs)
+        body += "<w:p><w:r><w:t xml:space=\"preserve\">" + XmlEscape(p) + "</w:t></w:r></w:p>";
+    std::vector<PackageEntry> entries = {
+        {"[Content_Types].xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+         "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+         "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+         "<Override PartName=\"/word/document.xml\" "
+         "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
+         "</Types>"},
+        {"_rels/.rels",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+         "<Relationship Id=\"rId1\" "
+         "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+         "Target=\"word/document.xml\"/></Relationships>"},
+        {"word/document.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+         "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>" +
+             body + "</w:body></w:document>"},
+    };
+    return WritePackage(path, entries);
+}
+
+bool ReadDocxTexts(const std::wstring& path, std::vector<std::wstring>& texts)
+{
+    texts.clear();
+    std::vector<PackageEntry> entries;
+    std::wstring error;
+    if (!ReadPackage(path, entries, error))
+        return false;
+    for (const auto& e : entries) {
+        if (e.name != "word/document.xml")
+            continue;
+        const std::string& xml = e.data;
+        const std::string open = "<w:t xml:space=\"preserve\">", close = "</w:t>";
+        for (size_t pos = xml.find(open); pos != std::string::npos; pos = xml.find(open, pos)) {
+            size_t end = xml.find(close, pos);
+            if (end == std::string::npos)
+                return false;
+            texts.push_back(XmlUnescape(xml.substr(pos + open.size(), end - pos - open.size())));
+            pos = end;
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace word_standin
