@@ -163,16 +163,24 @@ bool CWordAutomation::Invoke(IDispatch* object, LPCWSTR member, VARIANT* result,
         ClearArgs();
         return false;
     }
+    // A result nobody asked for is still taken and cleared: an object
+    // returned there (Documents.Open gives the document) would otherwise
+    // stay referenced and keep Word running.
+    VARIANT dropped;
+    VariantInit(&dropped);
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         m_nNamedArgCount = 1;
         m_aDispIds[1] = DISPID_PROPERTYPUT;
         result = NULL;
+    } else if (!result) {
+        result = &dropped;
     }
     DISPPARAMS params = {m_aArgs, &m_aDispIds[1], (UINT)m_nArgCount, (UINT)m_nNamedArgCount};
     EXCEPINFO excep;
     memset(&excep, 0, sizeof(excep));
     UINT argErr = 0;
     hr = object->Invoke(m_aDispIds[0], IID_NULL, kLocale, flags, &params, result, &excep, &argErr);
+    VariantClear(&dropped);
     ClearArgs();
     if (FAILED(hr)) {
         if (hr == DISP_E_EXCEPTION && excep.pfnDeferredFillIn)

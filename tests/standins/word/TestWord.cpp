@@ -171,8 +171,7 @@ bool CTestWord::WaitForServersEnded(DWORD timeoutMs)
 
 bool CTestWord::HideProgId()
 {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-    return RegDeleteKeyW(HKEY_CLASSES_ROOT, kProgId) == ERROR_SUCCESS;
+    return RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId) == ERROR_SUCCESS;
 }
 
 bool CTestWord::BreakServerPath()

@@ -488,8 +488,8 @@ protected:
         std::wstring reason;
         if (!doc->Load(path, reason)) {
             if (reason == L"not found")
-                return Exception(5174, L"This file could not be found.\r\n(" + path + L")");
-            return Exception(5792, L"The file appears to be corrupted: " + reason + L".\r\n(" + path + L")");
+                return Exception(5174, L"This file could not be found. (" + path + L")");
+            return Exception(5792, L"The file appears to be corrupted: " + reason + L". (" + path + L")");
         }
         m_state.documents.push_back(doc);
         ReturnObject(result, new CDocument(m_app, m_state, doc));

@@ -61,9 +61,7 @@ bool UnregisterServer()
 {
     std::wstring clsidKey = std::wstring(L"CLSID\\") + kClsidText;
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, kProgId);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, clsidKey.c_str());
-    return RegDeleteKeyW(HKEY_CLASSES_ROOT, clsidKey.c_str()) == ERROR_SUCCESS;
+    return RegDeleteTreeW(HKEY_CLASSES_ROOT, clsidKey.c_str()) == ERROR_SUCCESS;
 }
 
 bool ReadPackage(const std::wstring& path, std::vector<PackageEntry>& entries, std::wstring& error)
