@@ -200,6 +200,11 @@ int CSablonList::GetOptions(const SablonEntry& entry)
 
 void CSablonList::CopyChosen(const CUgyiratRecord* record)
 {
+    // Without a case folder the copies would land in the root of the drive.
+    if (m_caseFolder.IsEmpty()) {
+        LogLine(L"CSablonList::CopyChosen: no case folder");
+        return;
+    }
     for (const SablonEntry& entry : m_entries) {
         if (!(entry.flags & SABLON_CHOSEN))
             continue;

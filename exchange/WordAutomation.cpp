@@ -83,7 +83,7 @@ void CWordAutomation::AddStringArg(LPCWSTR name, LPCWSTR text)
 {
     if (m_nArgCount >= kMaxArgs)
         return;
-    BSTR value = SysAllocStringLen(text, (UINT)wcslen(text));
+    BSTR value = SysAllocStringLen(text ? text : L"", text ? (UINT)wcslen(text) : 0);
     if (!value)
         AfxThrowMemoryException();
     VARIANT& v = m_aArgs[m_nArgCount++];

@@ -40,14 +40,6 @@ bool HasLineStartingWith(const std::vector<std::wstring>& lines, const std::wstr
     return false;
 }
 
-int CountLines(const std::vector<std::wstring>& lines, const std::wstring& text)
-{
-    int n = 0;
-    for (const auto& l : lines)
-        n += l == text;
-    return n;
-}
-
 std::string Joined(const std::vector<std::wstring>& lines)
 {
     std::wstring all;
@@ -161,6 +153,20 @@ TEST_F(WordTest, CopyChosenFillsTheRemarkWhenThereIsOne)
     word.ClearCalls();
     list.CopyChosen(NULL);
     EXPECT_EQ(ReadFileBytes(cases + L"\\Levél.docx"), ReadFileBytes(path));
+    EXPECT_EQ(word.ServersStarted(), 0);
+}
+
+TEST_F(WordTest, WithoutACaseFolderNothingIsCopied)
+{
+    CString path = MakeTemplate(L"Gyökér.docx");
+    key.SetText(path, L"insertFields");
+    CSablonList list;
+    ASSERT_EQ(list.Reload(), 1);
+    list.Choose(list.GetAt(0).id);
+    CUgyiratRecord record = Record();
+    list.CopyChosen(&record);
+    EXPECT_FALSE(FileExists(L"\\Gyökér.docx")) << "not into the root of the drive";
+    EXPECT_EQ(Log(), std::vector<std::wstring>{L"CSablonList::CopyChosen: no case folder"});
     EXPECT_EQ(word.ServersStarted(), 0);
 }
 
