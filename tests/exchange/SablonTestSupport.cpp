@@ -97,18 +97,3 @@ void CSablonKeyGuard::DeleteKey()
     RegDeleteTreeW(HKEY_CURRENT_USER, path);
     RegDeleteKeyW(HKEY_CURRENT_USER, path);
 }
-
-std::vector<std::wstring> LogTexts(const CString& path)
-{
-    std::string bytes = testing_support::ReadFileBytes(path);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start), rest;
-            lines.push_back(testing_support::SplitStamp(line, &rest) ? rest : line);
-            start = i + 1;
-        }
-    return lines;
-}

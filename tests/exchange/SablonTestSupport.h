@@ -1,5 +1,4 @@
-// Fixtures of the template and Word tests: the shared template key kept as
-// it was found, and the log's lines.
+// The shared template key of the tests, kept as it was found.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -34,6 +33,3 @@ private:
     bool m_existed;
     std::vector<Value> m_saved;
 };
-
-// The texts of a log file's lines after their time stamps.
-std::vector<std::wstring> LogTexts(const CString& path);

@@ -72,7 +72,7 @@ protected:
         CoUninitialize();
     }
 
-    std::vector<std::wstring> Log() { return LogTexts(logPath); }
+    std::vector<std::wstring> Log() { return ReadLogTexts(logPath); }
     void ClearLog() { DeleteFileW(logPath); }
 
     CString MakeTemplate(LPCWSTR file, const std::vector<std::wstring>& paragraphs = kPlaceholders)

@@ -1,52 +1,15 @@
 #include "TestWord.h"
-#include <shellapi.h>
 #include "WordDocument.h"
 #include "WordStandin.h"
+#include "support/TestSupport.h"
 
 namespace word_standin {
 
+using testing_support::ReadFileBytes;
+using testing_support::RemoveFolder;
+using testing_support::WriteFileBytes;
+
 namespace {
-
-std::string ReadAll(const std::wstring& path)
-{
-    std::string out;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
-                           NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    char buf[65536];
-    DWORD got;
-    while (ReadFile(h, buf, sizeof(buf), &got, NULL) && got)
-        out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD put = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, NULL);
-    CloseHandle(h);
-    return ok && put == bytes.size();
-}
-
-void RemoveFolder(const std::wstring& folder)
-{
-    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return;
-    std::wstring from = folder;
-    if (!from.empty() && from.back() == L'\\')
-        from.pop_back();
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
-}
 
 std::wstring LocalServerKey()
 {
@@ -80,7 +43,7 @@ CTestWord::CTestWord()
     wchar_t temp[MAX_PATH] = {0};
     GetTempPathW(MAX_PATH, temp);
     m_folder = std::wstring(temp) + L"folionex_word_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    RemoveFolder(m_folder);
+    RemoveFolder(m_folder.c_str());
     CreateDirectoryW(m_folder.c_str(), NULL);
     SetEnvironmentVariableW(kDataVariable, m_folder.c_str());
     wchar_t buf[MAX_PATH * 2] = {0};
@@ -93,7 +56,7 @@ CTestWord::~CTestWord()
 {
     RestoreRegistration();
     SetEnvironmentVariableW(kDataVariable, NULL);
-    RemoveFolder(m_folder);
+    RemoveFolder(m_folder.c_str());
 }
 
 void CTestWord::FailMember(LPCWSTR member, HRESULT hr, UINT argErr, WORD code, LPCWSTR description, bool atNames)
@@ -105,7 +68,7 @@ void CTestWord::FailMember(LPCWSTR member, HRESULT hr, UINT argErr, WORD code, L
                         L"\nFail.At=" + (atNames ? L"GetIDsOfNames" : L"Invoke") + L"\n";
     if (description)
         text += std::wstring(L"Fail.Description=") + description + L"\n";
-    WriteAll(m_folder + kControlFile, ToUtf8(text));
+    WriteFileBytes((m_folder + kControlFile).c_str(), ToUtf8(text));
 }
 
 void CTestWord::ClearFailure()
@@ -115,15 +78,7 @@ void CTestWord::ClearFailure()
 
 std::vector<std::wstring> CTestWord::Calls() const
 {
-    std::wstring text = FromUtf8(ReadAll(m_folder + kCallsFile));
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    return lines;
+    return testing_support::SplitLines(FromUtf8(ReadFileBytes((m_folder + kCallsFile).c_str())));
 }
 
 void CTestWord::ClearCalls()
