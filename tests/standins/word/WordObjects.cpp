@@ -281,6 +281,36 @@ protected:
         V_VT(result) = VT_BSTR;
         V_BSTR(result) = SysAllocStringLen(value.data(), (UINT)value.size());
     }
+    // A property kept in a variable: a put sets it, a get returns it.
+    static CallError TextProperty(WORD flags, const CArgs& args, VARIANT* result, std::wstring& value)
+    {
+        CallError error;
+        if (flags & DISPATCH_PROPERTYPUT)
+            args.String(0, value, error);
+        else
+            ReturnString(result, value);
+        return error;
+    }
+    static CallError BoolProperty(WORD flags, const CArgs& args, VARIANT* result, bool& value)
+    {
+        CallError error;
+        if (flags & DISPATCH_PROPERTYPUT)
+            args.Bool(0, value, error);
+        else
+            ReturnBool(result, value);
+        return error;
+    }
+    static CallError IntProperty(WORD flags, const CArgs& args, VARIANT* result, int& value)
+    {
+        CallError error;
+        if (flags & DISPATCH_PROPERTYPUT) {
+            args.Int(0, value, error);
+        } else {
+            V_VT(result) = VT_I4;
+            V_I4(result) = value;
+        }
+        return error;
+    }
 
     std::wstring m_name;
 
@@ -510,14 +540,9 @@ public:
 protected:
     CallError Call(const std::wstring& member, WORD flags, const CArgs& args, VARIANT* result) override
     {
-        CallError error;
-        if (member == L"Text") {
-            if (flags & DISPATCH_PROPERTYPUT)
-                args.String(0, m_state.replacementText, error);
-            else
-                ReturnString(result, m_state.replacementText);
-        }
-        return error;
+        if (member == L"Text")
+            return TextProperty(flags, args, result, m_state.replacementText);
+        return CallError();
     }
 };
 
@@ -546,42 +571,23 @@ public:
 protected:
     CallError Call(const std::wstring& member, WORD flags, const CArgs& args, VARIANT* result) override
     {
-        CallError error;
-        bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
         if (member == L"ClearFormatting")
-            return error;
+            return CallError();
         if (member == L"Replacement") {
             ReturnObject(result, new CReplacement(m_app, m_state));
-            return error;
+            return CallError();
         }
-        if (member == L"Text") {
-            if (put)
-                args.String(0, m_state.findText, error);
-            else
-                ReturnString(result, m_state.findText);
-            return error;
-        }
-        if (member == L"Wrap") {
-            if (put)
-                args.Int(0, m_state.wrap, error);
-            else {
-                V_VT(result) = VT_I4;
-                V_I4(result) = m_state.wrap;
-            }
-            return error;
-        }
+        if (member == L"Text")
+            return TextProperty(flags, args, result, m_state.findText);
+        if (member == L"Wrap")
+            return IntProperty(flags, args, result, m_state.wrap);
         struct { const wchar_t* name; bool* flag; } flagsOf[] = {
             {L"Forward", &m_state.forward}, {L"Format", &m_state.format}, {L"MatchCase", &m_state.matchCase},
             {L"MatchWholeWord", &m_state.matchWholeWord}, {L"MatchWildcards", &m_state.matchWildcards},
             {L"MatchSoundsLike", &m_state.matchSoundsLike}, {L"MatchAllWordForms", &m_state.matchAllWordForms}};
         for (auto& f : flagsOf)
-            if (member == f.name) {
-                if (put)
-                    args.Bool(0, *f.flag, error);
-                else
-                    ReturnBool(result, *f.flag);
-                return error;
-            }
+            if (member == f.name)
+                return BoolProperty(flags, args, result, *f.flag);
         return Execute(args, result);
     }
 
@@ -679,10 +685,7 @@ protected:
             }
             QuitRequested();
         } else if (member == L"Visible") {
-            if (flags & DISPATCH_PROPERTYPUT)
-                args.Bool(0, m_visible, error);
-            else
-                ReturnBool(result, m_visible);
+            return BoolProperty(flags, args, result, m_visible);
         } else {
             ReturnString(result, L"Microsoft Word");
         }
