@@ -2,6 +2,7 @@
 #include <time.h>
 #include <wchar.h>
 #include "afxapp.h"
+#include "app/AboutBox.h"
 #include "app/IktatoEditDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
@@ -131,8 +132,8 @@ BEGIN_MESSAGE_MAP(CVelindoDlg, CDialogEx)
 END_MESSAGE_MAP()
 
 CVelindoDlg::CVelindoDlg(CWnd* pParent)
-    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bEsc(false), m_bEditEnabled(false), m_bLockedByWorker(false),
-      m_bHaveLastNormal(false), m_nBusy(0), m_pWorker(NULL)
+    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bHaveLastNormal(false), m_bEsc(false), m_bEditEnabled(false),
+      m_bLockedByWorker(false), m_nBusy(0), m_pWorker(NULL)
 {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
 }
@@ -141,8 +142,7 @@ CVelindoDlg::~CVelindoDlg()
 {
     // The background worker is not part of this build: m_pWorker stays null.
     m_pWorker = NULL;
-    if (m_hIcon)
-        ::DestroyIcon(m_hIcon);
+    // m_hIcon is the module's shared icon (LoadIcon): not ours to destroy.
 }
 
 void CVelindoDlg::DoDataExchange(CDataExchange* pDX)
@@ -763,7 +763,8 @@ void CVelindoDlg::OnSysCommand(UINT nID, LPARAM lParam)
     UINT command = nID & 0xFFF0;
     if (command == IDM_ABOUTBOX) {
         CBusyGuard guard(&m_nBusy);
-        LogLine(L"About box: not part of this build");
+        CAboutBox about;
+        about.DoModal();
         UpdateStatus();
     } else if (command == IDM_OPTIONS) {
         CBusyGuard guard(&m_nBusy);
