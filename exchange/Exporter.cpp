@@ -1,5 +1,6 @@
 #include "exchange/Exporter.h"
 #include <charconv>
+#include <vector>
 #include "foundation/Log.h"
 
 namespace {
@@ -96,16 +97,54 @@ void AppendText(std::string& out, const WCHAR (&field)[N], TextMarkup markup)
     }
     if (!length)
         return;
-    size_t start = out.size();
     // Three bytes per character are enough for every ANSI code page, UTF-8 included.
-    out.resize(start + length * 3);
-    int written = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, (int)length, &out[start],
-                                      (int)(length * 3), NULL, NULL);
+    char narrow[sizeof(text) / sizeof(text[0]) * 3];
+    int written = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, (int)length, narrow,
+                                      (int)sizeof(narrow), NULL, NULL);
     if (written <= 0 && GetLastError() == ERROR_INVALID_FLAGS)
         // A code page that has no best-fit table (UTF-8) refuses the flag.
-        written = WideCharToMultiByte(CP_THREAD_ACP, 0, text, (int)length, &out[start], (int)(length * 3), NULL,
-                                      NULL);
-    out.resize(start + (written > 0 ? written : 0));
+        written = WideCharToMultiByte(CP_THREAD_ACP, 0, text, (int)length, narrow, (int)sizeof(narrow), NULL, NULL);
+    if (written > 0)
+        out.append(narrow, written);
+}
+
+// The row template cut at its placeholders, once: each piece is the text
+// before a placeholder and the placeholder's index (-1 after the last).
+struct RtfPiece
+{
+    const char* text;
+    size_t length;
+    int placeholder;
+};
+
+const std::vector<RtfPiece>& RtfRowPieces()
+{
+    static const std::vector<RtfPiece> pieces = [] {
+        std::vector<RtfPiece> cut;
+        const char* rest = kRtfRowTemplate;
+        const char* end = kRtfRowTemplate + sizeof(kRtfRowTemplate) - 1;
+        const char* scan = rest;
+        while (const char* open = static_cast<const char*>(memchr(scan, '[', end - scan))) {
+            int found = -1;
+            size_t length = 1;
+            for (int i = 0; i < (int)(sizeof(kRtfPlaceholders) / sizeof(kRtfPlaceholders[0])); ++i) {
+                size_t n = strlen(kRtfPlaceholders[i]);
+                if ((size_t)(end - open) >= n && memcmp(open, kRtfPlaceholders[i], n) == 0) {
+                    found = i;
+                    length = n;
+                    break;
+                }
+            }
+            scan = open + length;
+            if (found >= 0) {
+                cut.push_back({rest, (size_t)(open - rest), found});
+                rest = scan;
+            }
+        }
+        cut.push_back({rest, (size_t)(end - rest), -1});
+        return cut;
+    }();
+    return pieces;
 }
 
 void LogExportFailure(LPCWSTR fileName, LPCWSTR reason, DWORD error)
@@ -283,40 +322,19 @@ bool CExporterRtf::Open(LPCWSTR fileName)
 
 bool CExporterRtf::WriteRecord(const CUgyiratRecord& record)
 {
-    // One pass over the template: the values go in where its placeholders
-    // stand, and what went in is never searched again.
+    // The values go in where the template's placeholders stand, and what
+    // went in is never searched again.
     m_row.clear();
-    const char* rest = kRtfRowTemplate;
-    const char* end = kRtfRowTemplate + sizeof(kRtfRowTemplate) - 1;
-    while (rest < end) {
-        const char* open = static_cast<const char*>(memchr(rest, '[', end - rest));
-        if (!open) {
-            m_row.append(rest, end);
-            break;
-        }
-        m_row.append(rest, open);
-        int found = -1;
-        size_t length = 0;
-        for (int i = 0; i < (int)(sizeof(kRtfPlaceholders) / sizeof(kRtfPlaceholders[0])); ++i) {
-            length = strlen(kRtfPlaceholders[i]);
-            if ((size_t)(end - open) >= length && memcmp(open, kRtfPlaceholders[i], length) == 0) {
-                found = i;
-                break;
-            }
-        }
-        switch (found) {
+    for (const RtfPiece& piece : RtfRowPieces()) {
+        m_row.append(piece.text, piece.length);
+        switch (piece.placeholder) {
         case 0: AppendNumber(m_row, record.Ev); break;
         case 1: AppendNumber(m_row, record.Nr); break;
         case 2: AppendText(m_row, record.UgyfelNeve, kRtfText); break;
         case 3: AppendText(m_row, record.EllenfelNeve, kRtfText); break;
         case 4: AppendText(m_row, record.UgyJellege, kRtfText); break;
         case 5: AppendText(m_row, record.Megjegyzes, kRtfText); break;
-        default:
-            m_row += '[';
-            length = 1;
-            break;
         }
-        rest = open + length;
     }
     return Write(m_row);
 }
