@@ -88,3 +88,12 @@
 #define ID_CASE_MODIFY 32778
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
+
+// ---- Export dialog (CExportDlg) ----
+#define IDD_EXPORT 132
+#define IDC_EXPORT_RTF 1059
+#define IDC_EXPORT_HTML 1060
+#define IDC_EXPORT_CSV 1061
+#define IDC_EXPORT_PATH 1062
+#define IDC_EXPORT_BROWSE 1064
+// ---- end of export dialog ----
