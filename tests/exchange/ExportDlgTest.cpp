@@ -253,6 +253,22 @@ TEST_F(ExportDlgTest, ASecondOpeningStartsFromTheDefaults)
     });
 }
 
+// A documents root longer than the save dialog's buffers: the path goes in
+// cut to the buffer, and a cancelled browse keeps the whole path.
+TEST_F(ExportDlgTest, ALongerPathThanTheBrowseBuffersIsCut)
+{
+    store->DirRoot = CString(L"C:\\") + CString(std::wstring(1100, L'a').c_str()) + L"\\";
+    CString longHtml = store->DirRoot + L"Folionex.html";
+    INT_PTR result = Drive([&](HWND wnd) {
+        EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, longHtml));
+        Browse(wnd, NULL);
+        EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, longHtml));
+        ClickId(wnd, IDCANCEL);
+        EXPECT_TRUE(WaitForWindowGone(wnd));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
 // A picture for the documentation: FOLIONEX_SCREENSHOTS names a folder.
 TEST_F(ExportDlgTest, Screenshot)
 {
