@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dlgs.h>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,13 @@ protected:
         return result;
     }
 
+    // Presses a button that ends the dialog.
+    static void CloseWith(HWND wnd, int id)
+    {
+        ClickId(wnd, id);
+        EXPECT_TRUE(WaitForWindowGone(wnd));
+    }
+
     static bool Shows(HWND wnd, int radio, const CString& path)
     {
         return WaitUntil([&] {
@@ -135,13 +143,11 @@ TEST_F(ExportDlgTest, OpensOnHtmlAndEachChoiceShowsItsPath)
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_CSV, csv));
         ClickId(wnd, IDC_EXPORT_HTML);
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, html));
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    std::string log = ReadFileBytes(logPath);
-    std::wstring text(reinterpret_cast<const wchar_t*>(log.data()), log.size() / 2);
-    EXPECT_NE(text.find(L"Show popup CExportDlg\n"), std::wstring::npos);
+    std::vector<std::wstring> lines = ReadLogLines(logPath);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Show popup CExportDlg"), lines.end());
     for (LPCWSTR path : {(LPCWSTR)rtf, (LPCWSTR)html, (LPCWSTR)csv})
         EXPECT_FALSE(FileExists(path)) << "cancel exports nothing";
 }
@@ -184,8 +190,7 @@ TEST_F(ExportDlgTest, BrowseOffersTheFilterOfTheChoiceAndKeepsEachChosenPath)
         SaveDialogLook again = Browse(wnd, NULL);
         EXPECT_EQ(again.fileName, L"választott.csv");
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_CSV, chosenCsv));
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_FALSE(FileExists(chosenRtf));
@@ -241,15 +246,13 @@ TEST_F(ExportDlgTest, ASecondOpeningStartsFromTheDefaults)
         ASSERT_TRUE(Shows(wnd, IDC_EXPORT_CSV, csv));
         Browse(wnd, chosen);
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_CSV, chosen));
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
     Drive([&](HWND wnd) {
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, html));
         ClickId(wnd, IDC_EXPORT_CSV);
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_CSV, csv));
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
 }
 
@@ -263,8 +266,7 @@ TEST_F(ExportDlgTest, ALongerPathThanTheBrowseBuffersIsCut)
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, longHtml));
         Browse(wnd, NULL);
         EXPECT_TRUE(Shows(wnd, IDC_EXPORT_HTML, longHtml));
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
 }
@@ -282,8 +284,7 @@ TEST_F(ExportDlgTest, Screenshot)
         // Painted before the picture is taken: the redraw returns after the paint.
         RedrawWindow(wnd, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         saved = SaveWindowBitmap(wnd, CString(folder) + L"\\export-dialog.bmp") != false;
-        ClickId(wnd, IDCANCEL);
-        EXPECT_TRUE(WaitForWindowGone(wnd));
+        CloseWith(wnd, IDCANCEL);
     });
     EXPECT_TRUE(saved);
 }

@@ -98,22 +98,6 @@ std::string File(Format f, const std::string& rows)
     return f == kCsv ? rows : f == kHtml ? kHtmlHeader + rows + kHtmlFooter : kRtfHeader + rows + kRtfFooter;
 }
 
-// The log's lines after their time stamps (the file is UTF-16LE).
-std::vector<std::wstring> LogLines(const CString& path)
-{
-    std::string bytes = ReadFileBytes(path);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start), rest;
-            lines.push_back(SplitStamp(line, &rest) ? rest : line);
-            start = i + 1;
-        }
-    return lines;
-}
-
 const char kOldBytes[] = "the previous export\r\n";
 
 class ExportTest : public ::testing::Test
@@ -156,7 +140,7 @@ protected:
         EXPECT_EQ(ReadFileBytes(target), kOldBytes);
         EXPECT_FALSE(FileExists(target + L".new"));
         bool logged = false;
-        for (const std::wstring& line : LogLines(logPath))
+        for (const std::wstring& line : ReadLogLines(logPath))
             if (line.rfind(L"Export failed! " + std::wstring(target), 0) == 0 &&
                 line.find(L"the previous file is kept") != std::wstring::npos)
                 logged = true;
@@ -348,7 +332,7 @@ TEST_F(ExportTest, AFailedOrShortWriteKeepsThePreviousFile)
     ExpectWriteFailures<CExporterHtml>(table, target, 5);
     ExpectWriteFailures<CExporterRtf>(table, target, 5);
     bool logged = false;
-    for (const std::wstring& line : LogLines(logPath))
+    for (const std::wstring& line : ReadLogLines(logPath))
         if (line.find(L"a row cannot be written (error 112)") != std::wstring::npos)
             logged = true;
     EXPECT_TRUE(logged);

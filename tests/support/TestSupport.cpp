@@ -110,6 +110,21 @@ bool SplitStamp(const std::wstring& line, std::wstring* rest)
     return true;
 }
 
+std::vector<std::wstring> ReadLogLines(LPCWSTR path)
+{
+    std::string bytes = ReadFileBytes(path);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == L'\n') {
+            std::wstring line = text.substr(start, i - start), rest;
+            lines.push_back(SplitStamp(line, &rest) ? rest : line);
+            start = i + 1;
+        }
+    return lines;
+}
+
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value)
 {
     wchar_t buf[4096];

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "afxapp.h"
 
 namespace testing_support {
@@ -29,6 +30,8 @@ CString ProgramFolder();
 // A log line's time stamp "yyyy.mm.dd hh:mm:ss ": true when the line starts
 // with one, and the text after it goes to rest.
 bool SplitStamp(const std::wstring& line, std::wstring* rest);
+// The lines of a log file (UTF-16LE), each without its time stamp.
+std::vector<std::wstring> ReadLogLines(LPCWSTR path);
 
 // The benchmarks' clock: a reading, and the milliseconds between two.
 LARGE_INTEGER ClockNow();
