@@ -142,8 +142,7 @@ CVelindoDlg::~CVelindoDlg()
 {
     // The background worker is not part of this build: m_pWorker stays null.
     m_pWorker = NULL;
-    if (m_hIcon)
-        ::DestroyIcon(m_hIcon);
+    // m_hIcon is the module's shared icon (LoadIcon): not ours to destroy.
 }
 
 void CVelindoDlg::DoDataExchange(CDataExchange* pDX)
