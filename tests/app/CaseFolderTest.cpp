@@ -102,25 +102,6 @@ bool IsFile(const CString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void RemoveTree(const CString& path)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(path + L"\\*", &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\" + name);
-            else
-                DeleteFileW(path + L"\\" + name);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path);
-}
-
 // Removes a folder tree; the recorder started by an opening may still hold
 // its working folder there for a moment.
 bool RemoveTreeNow(const CString& path)
@@ -245,12 +226,8 @@ protected:
     void SetUp() override
     {
         MainDialogFixture::SetUp();
-        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
-        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
+        OpenCentralRegister(server, {MakeRecord(2024, 7, L"Kiss", L""), MakeRecord(2024, 8, L"Kiss", L"Nagy")});
         CUgyiratStore* store = database->m_pStore;
-        ASSERT_TRUE(store->LoadFromDatabase());
-        ASSERT_TRUE(store->Insert(MakeRecord(2024, 7, L"Kiss", L"")));
-        ASSERT_TRUE(store->Insert(MakeRecord(2024, 8, L"Kiss", L"Nagy")));
 
         WCHAR temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
@@ -280,19 +257,10 @@ protected:
     // is closed after the script.
     void Run(const std::function<void(HWND)>& script)
     {
-        CVelindoDlg dlg;
-        theApp.m_pMainWnd = &dlg;
-        env.Settings().SetMainDialog(&dlg, &dlg);
-        CWindowDriver driver([&] {
-            HWND main = WaitForWindow(L"Folionex", NULL);
-            ASSERT_TRUE(main);
+        RunMainDialog([&](HWND main) {
             script(main);
             PostMessageW(main, WM_CLOSE, 0, 0);
         });
-        dlg.DoModal();
-        EXPECT_FALSE(driver.Join()) << "the watchdog had to end the dialog";
-        env.Settings().SetMainDialog(NULL, NULL);
-        theApp.m_pMainWnd = NULL;
     }
 
     // The folders the recorder was asked to open, and the working folders.
@@ -353,6 +321,19 @@ protected:
         HWND box = WaitForWindow(L"#32770", caption);
         ASSERT_TRUE(box);
         EXPECT_TRUE(ControlByText(box, text)) << CStringA(text).GetString();
+        Click(Control(box, IDOK));
+        EXPECT_TRUE(WaitForWindowGone(box));
+    }
+
+    // Waits for a warning whose text begins so, and presses OK.
+    static void AcknowledgeWarning(const CString& beginning)
+    {
+        HWND box = WaitForWindow(L"#32770", kWarning);
+        ASSERT_TRUE(box);
+        bool found = false;
+        for (HWND text : Children(box, L"Static"))
+            found = found || Text(text).Left(beginning.GetLength()) == beginning;
+        EXPECT_TRUE(found) << CStringA(beginning).GetString();
         Click(Control(box, IDOK));
         EXPECT_TRUE(WaitForWindowGone(box));
     }
@@ -518,10 +499,7 @@ TEST_F(CaseFolderTest, TheRootAndTheFoldersHoldingTheNewOneAreRefused)
         DeleteFileW(openLog);
         Run([&](HWND main) {
             CreateAndFind(main, [&](HWND picker) { ChooseInPicker(picker, r.folder); });
-            HWND box = WaitForWindow(L"#32770", kWarning);
-            ASSERT_TRUE(box);
-            Click(Control(box, IDOK));
-            EXPECT_TRUE(WaitForWindowGone(box));
+            AcknowledgeWarning(L"A kiválasztott könyvtár tartalma nem helyezhető át az új könyvtárba:\n\n");
             EXPECT_TRUE(WaitOpened(folder7));
         });
         EXPECT_TRUE(IsEmptyFolder(folder7));
@@ -538,10 +516,7 @@ TEST_F(CaseFolderTest, ANewFolderFilledMeanwhileIsNotReplaced)
             ASSERT_TRUE(WriteFileBytes(folder7 + L"\\új.txt", "új"));
             ChooseInPicker(picker, source);
         });
-        HWND box = WaitForWindow(L"#32770", kWarning);
-        ASSERT_TRUE(box);
-        Click(Control(box, IDOK));
-        EXPECT_TRUE(WaitForWindowGone(box));
+        AcknowledgeWarning(L"A dokumentumok áthelyezése nem sikerült teljesen!\n\n" + source + L"\n\n");
         EXPECT_TRUE(WaitOpened(folder7));
     });
     EXPECT_TRUE(HoldsDocuments(source));

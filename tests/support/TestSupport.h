@@ -14,6 +14,8 @@ CWinApp* App();
 
 // Deletes HKCU\Software\Orvane\<application name> with everything below it.
 void ResetProfile();
+// Deletes a folder with everything in it.
+void RemoveTree(LPCWSTR path);
 // Deletes %LOCALAPPDATA%\Folionex\<key> with everything in it.
 void RemoveDataFolder(LPCWSTR key);
 // %LOCALAPPDATA%\Folionex\<key>\ (without creating it).
