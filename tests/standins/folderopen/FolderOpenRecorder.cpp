@@ -1,7 +1,8 @@
 // The test prefix's "open" verb of folders: in place of the file browser it
 // appends the folder it was given and its working folder, one line each
-// (UTF-8), to the file named in FOLIONEX_FOLDER_OPEN_LOG; without that
-// variable it does nothing. "--register" makes it the verb (run once per
+// (UTF-8), to the file named in FOLIONEX_FOLDER_OPEN_LOG. Without that
+// variable (the program run by hand in the test prefix) it hands the folder
+// to Wine's explorer, as the verb did before. "--register" makes it the verb (run once per
 // prefix by the folderopen fixture): the command below Folder\shell\open
 // and no DDE conversation, which would reach the file browser instead.
 #include <windows.h>
@@ -36,6 +37,19 @@ int Register()
     return rc == ERROR_SUCCESS ? 0 : 1;
 }
 
+int OpenInExplorer(const std::wstring& folder)
+{
+    std::wstring command = L"explorer.exe \"" + folder + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return 1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -44,7 +58,7 @@ int wmain(int argc, wchar_t** argv)
         return Register();
     wchar_t logPath[MAX_PATH] = {0};
     if (!GetEnvironmentVariableW(L"FOLIONEX_FOLDER_OPEN_LOG", logPath, MAX_PATH))
-        return 0;
+        return OpenInExplorer(argc > 1 ? argv[1] : L"");
     wchar_t cwd[MAX_PATH] = {0};
     GetCurrentDirectoryW(MAX_PATH, cwd);
     std::string lines = Utf8(argc > 1 ? argv[1] : L"") + "\n" + Utf8(cwd) + "\n";
