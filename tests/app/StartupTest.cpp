@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -53,6 +54,8 @@ struct Answer
 {
     std::vector<int> buttons;
     int times = 0; // boxes answered so far
+    // Instead of the buttons: drives the window (its handle, the program's process id).
+    std::function<void(HWND, DWORD)> act = nullptr;
 };
 
 struct FindData
@@ -76,6 +79,28 @@ std::wstring WindowText(HWND h)
     wchar_t buf[512] = {0};
     GetWindowTextW(h, buf, 512);
     return buf;
+}
+
+// A visible window of the process with this caption, waited for up to 10 s.
+HWND WaitForProcessWindow(DWORD pid, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+        FindData data = {pid, {}};
+        EnumWindows(CollectWindow, (LPARAM)&data);
+        for (HWND h : data.windows)
+            if (WindowText(h) == caption)
+                return h;
+    }
+    return NULL;
+}
+
+// Waits up to 10 s for a control's caption.
+bool WaitForCaption(HWND control, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
+        if (WindowText(control) == caption)
+            return true;
+    return false;
 }
 
 std::wstring ClassOf(HWND h)
@@ -225,6 +250,8 @@ protected:
                     seen[h] = GetTickCount();
                     ++it->second.times;
                     shown.push_back(caption);
+                    if (it->second.act)
+                        it->second.act(h, pi.dwProcessId);
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
@@ -404,6 +431,38 @@ TEST_F(StartupTest, DownloadEndsTheProgramWhileNoRestoreExists)
     EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDNO}}}}), 0u); // "Letöltés"
     EXPECT_EQ(Number(L"Iroda", L"Online"), 0u) << "switched off before the restore runs";
     EXPECT_EQ(LogTexts(L"Iroda").back(), L"Exit instance");
+}
+
+TEST_F(StartupTest, OfflineWithoutBackupTheWizardCreatesTheMissingDatabase)
+{
+    SetValue(L"Iroda", L"Online", 0);
+    Answer wizard;
+    bool created = false, onward = false;
+    wizard.act = [&](HWND w, DWORD pid) {
+        // "Adatbázis létrehozása", the box, then "Tovább".
+        PostMessageW(GetDlgItem(w, 1058), BM_CLICK, 0, 0);
+        HWND box = WaitForProcessWindow(pid, L"Folionex");
+        created = box != NULL;
+        if (box)
+            PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        onward = WaitForCaption(GetDlgItem(w, IDCANCEL), L"Tovább");
+        PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+    };
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDYES}}},  // "Kapcsolódás"
+                             {kCentralCaption, Answer{{11}}},     // "&Tovább" to the wizard
+                             {kWizard, wizard}}),
+              0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kOfflineCaption, kCentralCaption, kWizard}));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(onward);
+    EXPECT_TRUE(sawMainWindow);
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+    auto databases = server.Databases();
+    EXPECT_EQ(databases.back(), L"Folionex");
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from database 0"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 } // namespace
