@@ -104,10 +104,10 @@ bool IsFile(const CString& path)
 
 // Removes a folder tree; the recorder started by an opening may still hold
 // its working folder there for a moment.
-bool RemoveTreeNow(const CString& path)
+bool RemoveFolderNow(const CString& path)
 {
     return WaitUntil([&] {
-        RemoveTree(path);
+        RemoveFolder(path);
         return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
     });
 }
@@ -232,7 +232,7 @@ protected:
         WCHAR temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         base = CString(temp) + L"folionex-casefolder";
-        ASSERT_TRUE(RemoveTreeNow(base));
+        ASSERT_TRUE(RemoveFolderNow(base));
         root = base + L"\\Iratok";
         ASSERT_EQ(SHCreateDirectoryExW(NULL, root, NULL), ERROR_SUCCESS);
         store->DirRoot = root + L"\\";
@@ -249,7 +249,7 @@ protected:
     void TearDown() override
     {
         SetEnvironmentVariableW(L"FOLIONEX_FOLDER_OPEN_LOG", NULL);
-        EXPECT_TRUE(RemoveTreeNow(base));
+        EXPECT_TRUE(RemoveFolderNow(base));
         MainDialogFixture::TearDown();
     }
 
@@ -447,7 +447,7 @@ TEST_F(CaseFolderTest, CreateAndFindMovesTheDocuments)
 {
     for (const FindCase& c : kFindCases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(RemoveTreeNow(root + L"\\2024"));
+        ASSERT_TRUE(RemoveFolderNow(root + L"\\2024"));
         DeleteFileW(openLog);
         CString source = base + L"\\" + c.source;
         MakeDocuments(source);
@@ -461,7 +461,7 @@ TEST_F(CaseFolderTest, CreateAndFindMovesTheDocuments)
         } else {
             EXPECT_TRUE(IsEmptyFolder(source));
         }
-        EXPECT_TRUE(RemoveTreeNow(source));
+        EXPECT_TRUE(RemoveFolderNow(source));
     }
 }
 
@@ -495,7 +495,7 @@ TEST_F(CaseFolderTest, TheRootAndTheFoldersHoldingTheNewOneAreRefused)
     };
     for (const Refused& r : refused) {
         SCOPED_TRACE(r.what);
-        ASSERT_TRUE(RemoveTreeNow(folder7));
+        ASSERT_TRUE(RemoveFolderNow(folder7));
         DeleteFileW(openLog);
         Run([&](HWND main) {
             CreateAndFind(main, [&](HWND picker) { ChooseInPicker(picker, r.folder); });

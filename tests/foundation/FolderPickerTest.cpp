@@ -25,7 +25,7 @@ protected:
         WCHAR temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         root = CString(temp) + L"folionex-picker";
-        RemoveTree(root);
+        RemoveFolder(root);
         ASSERT_TRUE(CreateDirectoryW(root, NULL));
         ASSERT_TRUE(CreateDirectoryW(root + L"\\Első", NULL));
         ASSERT_TRUE(CreateDirectoryW(root + L"\\Második", NULL));
@@ -33,7 +33,7 @@ protected:
 
     void TearDown() override
     {
-        RemoveTree(root);
+        RemoveFolder(root);
         CoUninitialize();
     }
 

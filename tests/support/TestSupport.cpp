@@ -27,27 +27,6 @@ CString DataFolderPath(LPCWSTR key)
     return path + L"\\Folionex\\" + key + L"\\";
 }
 
-void RemoveTree(LPCWSTR path)
-{
-    CString folder(path);
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder + L"\\*", &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            CString child = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder);
-}
-
 void RemoveDataFolder(LPCWSTR key)
 {
     RemoveFolder(DataFolderPath(key));
@@ -57,8 +36,16 @@ void RemoveFolder(LPCWSTR folder)
 {
     CString path = folder;
     path.TrimRight(L'\\');
-    if (PathFileExistsW(path))
-        RemoveTree(path);
+    if (!PathFileExistsW(path))
+        return;
+    // SHFileOperation wants a double-terminated list.
+    std::wstring from(path.GetString());
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
 }
 
 std::string ReadFileBytes(LPCWSTR path)

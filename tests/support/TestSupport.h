@@ -15,8 +15,6 @@ CWinApp* App();
 
 // Deletes HKCU\Software\Orvane\<application name> with everything below it.
 void ResetProfile();
-// Deletes a folder with everything in it.
-void RemoveTree(LPCWSTR path);
 // Deletes %LOCALAPPDATA%\Folionex\<key> with everything in it.
 void RemoveDataFolder(LPCWSTR key);
 // Deletes a folder (a final backslash is allowed) with everything in it.
