@@ -8,18 +8,36 @@ LPCWSTR GetDefaultInstanceKey()
 
 namespace {
 
-// A text value of the types REG_SZ or REG_EXPAND_SZ that fits 1024 bytes.
-bool ReadText(HKEY hKey, LPCWSTR name, CString& out)
+// The template list keeps its values in a key of its own, which for the
+// program file Folionex.exe lies inside the application key.
+const wchar_t kTemplateListKey[] = L"Software\\Orvane\\Folionex\\Sablon";
+
+enum ReadResult { READ_OK, READ_MISSING, READ_TOO_LONG, READ_OTHER_TYPE };
+
+// A text value of the types REG_SZ or REG_EXPAND_SZ that fits 1024 bytes;
+// data without a terminator is terminated after its last character.
+ReadResult ReadText(HKEY hKey, LPCWSTR name, CString& out)
 {
     wchar_t buf[512 + 1] = {0};
     DWORD type = 0, size = 1024;
-    if (RegQueryValueExW(hKey, name, NULL, &type, (LPBYTE)buf, &size) != ERROR_SUCCESS)
-        return false;
+    LONG r = RegQueryValueExW(hKey, name, NULL, &type, (LPBYTE)buf, &size);
+    if (r == ERROR_MORE_DATA)
+        return READ_TOO_LONG;
+    if (r != ERROR_SUCCESS)
+        return READ_MISSING;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return false;
+        return READ_OTHER_TYPE;
     buf[size / sizeof(wchar_t) < 512 ? size / sizeof(wchar_t) : 512] = 0;
     out = buf;
-    return true;
+    return READ_OK;
+}
+
+bool IsTemplateListKey(const CWinApp* app, LPCWSTR subKey)
+{
+    if (!app->m_pszRegistryKey || !app->m_pszAppName)
+        return false;
+    CString path = CString(L"Software\\") + app->m_pszRegistryKey + L"\\" + app->m_pszAppName + L"\\" + subKey;
+    return _wcsicmp(path, kTemplateListKey) == 0;
 }
 
 } // namespace
@@ -32,16 +50,20 @@ int CInstanceList::Load()
     if (!hApp)
         return 0;
     DWORD index = 0;
+    int read = 0;
     for (;; ++index) {
         wchar_t name[512];
         DWORD nameLen = 512;
         if (RegEnumKeyExW(hApp, index, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
+        if (IsTemplateListKey(app, name))
+            continue;
+        ++read;
         CInstanceInfo info;
         info.key = name;
         HKEY hSub = NULL;
         if (RegOpenKeyExW(hApp, name, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &hSub) == ERROR_SUCCESS) {
-            ReadText(hSub, NULL, info.displayName);
+            ReadResult nameRead = ReadText(hSub, NULL, info.displayName);
             ReadText(hSub, L"RegEmail", info.email);
             DWORD type = 0, value = 0, size = sizeof(value);
             if (RegQueryValueExW(hSub, L"RepoNr", NULL, &type, (LPBYTE)&value, &size) == ERROR_SUCCESS &&
@@ -49,14 +71,17 @@ int CInstanceList::Load()
                 info.repoNr = (int)value;
             if (info.displayName.IsEmpty()) {
                 info.displayName.Format(L"Adatbázis #%d", info.repoNr ? info.repoNr : (int)m_items.size() + 1);
-                app->WriteProfileString(info.key, L"", info.displayName);
+                // A name that is there but cannot be read here (too long,
+                // another type) stays as it is stored.
+                if (nameRead == READ_MISSING || nameRead == READ_OK)
+                    app->WriteProfileString(info.key, L"", info.displayName);
             }
             RegCloseKey(hSub);
         }
         m_items.push_back(info);
     }
     RegCloseKey(hApp);
-    return (int)index;
+    return read;
 }
 
 CString CInstanceList::Resolve(LPCWSTR requestedKey)
@@ -76,11 +101,4 @@ CString CInstanceList::GetKey(int index) const
     if (index < 0 || index >= (int)m_items.size())
         return CString(GetDefaultInstanceKey());
     return m_items[index].key;
-}
-
-bool RunInstanceSelection(CInstanceList& /*list*/, int& index)
-{
-    // Until the selection dialog exists the first instance is taken.
-    index = 0;
-    return true;
 }

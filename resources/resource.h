@@ -96,3 +96,12 @@
 #define IDD_STATS 152
 #define IDC_STATS_LIST 1140
 // ---- end of about box and statistics ----
+
+// ---- Instance selection and the online account's data sets ----
+#define IDD_INSTANCE_SELECT 144
+#define IDD_INSTANCE_PWD 145
+#define IDC_INSTANCE_COMBO 1115
+#define IDC_INSTANCE_REFRESH 1121
+#define IDC_INSTANCE_EMAIL 1122
+#define IDC_INSTANCE_PASSWORD 1063
+// ---- end of instance selection ----
