@@ -14,12 +14,13 @@ const wchar_t kTemplateListKey[] = L"Software\\Orvane\\Folionex\\Sablon";
 
 enum ReadResult { READ_OK, READ_MISSING, READ_TOO_LONG, READ_OTHER_TYPE };
 
-// A text value of the types REG_SZ or REG_EXPAND_SZ that fits 1024 bytes;
-// data without a terminator is terminated after its last character.
+// A text value of the types REG_SZ or REG_EXPAND_SZ of up to 512
+// characters: 1024 bytes of text, one character more for a terminator (which
+// the data may lack; it is added after the last character read).
 ReadResult ReadText(HKEY hKey, LPCWSTR name, CString& out)
 {
     wchar_t buf[512 + 1] = {0};
-    DWORD type = 0, size = 1024;
+    DWORD type = 0, size = sizeof(buf);
     LONG r = RegQueryValueExW(hKey, name, NULL, &type, (LPBYTE)buf, &size);
     if (r == ERROR_MORE_DATA)
         return READ_TOO_LONG;
