@@ -17,7 +17,7 @@ namespace {
 // The program type of this program's data sets.
 const int kProgType = 2;
 
-const wchar_t kAccountCaption[] = L"Adatállományok listájának lekérdezése";
+const wchar_t kRefusedCaption[] = L"Adatállományok listája";
 const wchar_t kUnsendableText[] =
     L"Az e-mail cím vagy a jelszó olyan karaktert tartalmaz (például ő vagy ű), amely nem küldhető el.\n"
     L"Kérem, javítsa!";
@@ -88,7 +88,7 @@ void CInstanceSelectDlg::OnBnClickedRefreshList()
             break;
         }
         if (m_bBodyRefused)
-            XMessageBox(m_hWnd, kUnsendableText, kAccountCaption, MB_OK | MB_ICONWARNING);
+            XMessageBox(m_hWnd, kUnsendableText, kRefusedCaption, MB_OK | MB_ICONWARNING);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -21,6 +22,7 @@ using namespace testing_support;
 const wchar_t kAppKey[] = L"Software\\Orvane\\Folionex";
 const wchar_t kCentralCaption[] = L"Üzemmód (kapcsolódás központi adatbázishoz)";
 const wchar_t kOfflineCaption[] = L"Üzemmód (leválasztott kapcsolat)";
+const wchar_t kSelectCaption[] = L"Adatállomány kiválasztása";
 const wchar_t kCentral[] = L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Folionex;Trusted connection=true;";
 
 // The texts of the log's lines after their time stamps; unstamped lines as they are.
@@ -53,6 +55,7 @@ struct Answer
 {
     std::vector<int> buttons;
     int times = 0; // boxes answered so far
+    std::function<void(HWND)> first; // done before the clicks, when set
 };
 
 struct FindData
@@ -225,6 +228,8 @@ protected:
                     seen[h] = GetTickCount();
                     ++it->second.times;
                     shown.push_back(caption);
+                    if (it->second.first)
+                        it->second.first(h);
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
@@ -318,6 +323,62 @@ TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
     lines.erase(lines.begin());
     ExpectStartsWith(LogTexts(L"Egyetlen"), lines);
     EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+}
+
+TEST_F(StartupTest, SeveralInstancesAreOfferedInTheSelectionDialog)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    AddInstance(L"Iroda", L"Iroda");
+    Answer second{{IDOK}};
+    second.first = [](HWND dlg) { SendMessageW(GetDlgItem(dlg, 1115), CB_SETCURSEL, 1, 0); };
+    EXPECT_EQ(Run(L"", {{kSelectCaption, second}}), 0u);
+    EXPECT_EQ(shown, std::vector<std::wstring>{kSelectCaption});
+    EXPECT_EQ(LogTexts(L"DefaultInstance"),
+              (std::vector<std::wstring>{std::wstring(59, L'*'), L"Show SelectInstance popup"}));
+    auto lines = StartLines(L"Iroda");
+    lines.erase(lines.begin());
+    ExpectStartsWith(LogTexts(L"Iroda"), lines);
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Iroda");
+    EXPECT_TRUE(sawMainWindow);
+}
+
+TEST_F(StartupTest, LeavingTheSelectionDialogEndsTheProgramQuietly)
+{
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    AddInstance(L"Iroda", L"Iroda");
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kAppKey, L"LastRun", REG_SZ, L"Iroda", 12), ERROR_SUCCESS);
+    EXPECT_EQ(Run(L"", {{kSelectCaption, Answer{{IDCANCEL}}}}), 0u); // "Ki&lép"
+    EXPECT_EQ(shown, std::vector<std::wstring>{kSelectCaption});
+    EXPECT_EQ(LogTexts(L"DefaultInstance"), (std::vector<std::wstring>{std::wstring(59, L'*'),
+                                                                      L"Show SelectInstance popup", L"Exit instance"}));
+    EXPECT_FALSE(sawMainWindow);
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Iroda");
+    EXPECT_FALSE(FileExists(DataFolderPath(L"Iroda") + L"Folionex.log"));
+}
+
+TEST_F(StartupTest, TheTemplateListsKeyIsNoInstance)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    const wchar_t kTemplate[] = L"C:\\Sablonok\\Megbízási szerződés.dotx";
+    CString sablon = CString(kAppKey) + L"\\Sablon";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, sablon, L"Megbízás", REG_SZ, kTemplate,
+                              (DWORD)(wcslen(kTemplate) + 1) * 2),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Run(L"", {{kSelectCaption, Answer{{IDCANCEL}}}}), 0u);
+    EXPECT_TRUE(shown.empty()) << "no selection dialog for one instance";
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+    CString value;
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, sablon, NULL, value)) << "no display name written into it";
+    EXPECT_EQ(Value(L"Sablon", L"Megbízás"), kTemplate);
+    HKEY h;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, sablon, 0, KEY_READ, &h), ERROR_SUCCESS);
+    DWORD values = 0, subkeys = 0;
+    RegQueryInfoKeyW(h, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+    RegCloseKey(h);
+    EXPECT_EQ(values, 1u);
+    EXPECT_EQ(subkeys, 0u);
 }
 
 // ---------------------------------------------------------------------------
