@@ -1,5 +1,6 @@
 #include "app/InstanceList.h"
 #include "afxapp.h"
+#include "exchange/SablonList.h"
 
 LPCWSTR GetDefaultInstanceKey()
 {
@@ -7,10 +8,6 @@ LPCWSTR GetDefaultInstanceKey()
 }
 
 namespace {
-
-// The template list keeps its values in a key of its own, which for the
-// program file Folionex.exe lies inside the application key.
-const wchar_t kTemplateListKey[] = L"Software\\Orvane\\Folionex\\Sablon";
 
 enum ReadResult { READ_OK, READ_MISSING, READ_TOO_LONG, READ_OTHER_TYPE };
 
@@ -33,14 +30,6 @@ ReadResult ReadText(HKEY hKey, LPCWSTR name, CString& out)
     return READ_OK;
 }
 
-bool IsTemplateListKey(const CWinApp* app, LPCWSTR subKey)
-{
-    if (!app->m_pszRegistryKey || !app->m_pszAppName)
-        return false;
-    CString path = CString(L"Software\\") + app->m_pszRegistryKey + L"\\" + app->m_pszAppName + L"\\" + subKey;
-    return _wcsicmp(path, kTemplateListKey) == 0;
-}
-
 } // namespace
 
 int CInstanceList::Load()
@@ -50,16 +39,17 @@ int CInstanceList::Load()
     HKEY hApp = app ? app->GetAppRegistryKey() : NULL;
     if (!hApp)
         return 0;
+    // Below HKCU\Software\Orvane\Folionex the template list has its key
+    // among the instances; it is none of them.
+    bool sablonBeside = _wcsicmp(app->m_pszAppName, L"Folionex") == 0;
     DWORD index = 0;
-    int read = 0;
     for (;; ++index) {
         wchar_t name[512];
         DWORD nameLen = 512;
         if (RegEnumKeyExW(hApp, index, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        if (IsTemplateListKey(app, name))
+        if (sablonBeside && _wcsicmp(name, GetSablonKeyName()) == 0)
             continue;
-        ++read;
         CInstanceInfo info;
         info.key = name;
         HKEY hSub = NULL;
@@ -82,7 +72,7 @@ int CInstanceList::Load()
         m_items.push_back(info);
     }
     RegCloseKey(hApp);
-    return read;
+    return (int)m_items.size();
 }
 
 CString CInstanceList::Resolve(LPCWSTR requestedKey)

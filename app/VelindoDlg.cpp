@@ -14,6 +14,7 @@
 #include "foundation/XMessageBox.h"
 #include "resources/resource.h"
 #include "storage/ConnectionManagerSqlServer.h"
+#include "storage/DBWizardDlg.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
 
@@ -747,7 +748,8 @@ void CVelindoDlg::OnBnClickedConnect()
         connection->SetOnline(true);
         RefreshList();
     } else if (MessageBox(kTextConnectFailed, kCaptionConnect, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        LogLine(L"The database wizard is not part of this build");
+        CDBWizardDlg wizard(connection, this);
+        wizard.DoModal();
         if (connection->GetConnectionString() != keptConnection && store->LoadFromDatabase()) {
             connection->SetOnline(true);
             RefreshList();

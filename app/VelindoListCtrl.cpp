@@ -7,12 +7,10 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "storage/DatabaseContext.h"
+#include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
 
 namespace {
-
-// Set on the UI thread around the work of a thread that writes the store.
-bool g_storeBusy = false;
 
 const COLORREF kRowGrey = RGB(0xE0, 0xE0, 0xE0);
 const COLORREF kRowWhite = RGB(0xFF, 0xFF, 0xFF);
@@ -74,12 +72,12 @@ CUgyiratStore* CVelindoListCtrl::GetStore() const
 
 void CVelindoListCtrl::SetStoreBusy(bool busy)
 {
-    g_storeBusy = busy;
+    ::SetStoreBusy(busy);
 }
 
 bool CVelindoListCtrl::IsStoreBusy()
 {
-    return g_storeBusy;
+    return ::IsStoreBusy();
 }
 
 void CVelindoListCtrl::CreateListColumns()
@@ -130,7 +128,7 @@ void CVelindoListCtrl::SetSearchTerms(LPCWSTR terms)
 
 CUgyiratRecord* CVelindoListCtrl::FindRow(int row)
 {
-    if (g_storeBusy || row < 0 || row >= (int)m_keys.size())
+    if (::IsStoreBusy() || row < 0 || row >= (int)m_keys.size())
         return NULL;
     CUgyiratStore* store = GetStore();
     return store ? store->Find(m_keys[row]) : NULL;

@@ -1,6 +1,8 @@
 #include "storage/UgyiratStore.h"
+#include "exchange/Exporter.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "storage/ConnectionManagerSqlServer.h"
 #include "storage/CtUgyirat_Sqlite.h"
 #include <shlobj.h>
 #include <time.h>
@@ -17,7 +19,8 @@ CUgyiratStore::~CUgyiratStore()
 
 CString CUgyiratStore::CentralConnectionString() const
 {
-    return m_pCentral ? m_pCentral->GetConnectionString() : CString();
+    // Only the log shows it: without the password.
+    return m_pCentral ? MaskConnectionPassword(m_pCentral->GetConnectionString()) : CString();
 }
 
 void CUgyiratStore::AddNames(const CUgyiratRecord& record)
@@ -295,6 +298,24 @@ int CUgyiratStore::CountRows()
 bool CUgyiratStore::CheckStructure()
 {
     return m_pTable && m_pTable->CheckStructure();
+}
+
+bool CUgyiratStore::ExportRtf(LPCWSTR fileName)
+{
+    CExporterRtf exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportHtml(LPCWSTR fileName)
+{
+    CExporterHtml exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
+{
+    CExporterCSV exporter;
+    return exporter.Export(m_pTable, fileName);
 }
 
 void CUgyiratStore::LoadDirectorySettings()

@@ -55,7 +55,8 @@ struct Answer
 {
     std::vector<int> buttons;
     int times = 0; // boxes answered so far
-    std::function<void(HWND)> first; // done before the clicks, when set
+    // Instead of the buttons: drives the window (its handle, the program's process id).
+    std::function<void(HWND, DWORD)> act = nullptr;
 };
 
 struct FindData
@@ -79,6 +80,28 @@ std::wstring WindowText(HWND h)
     wchar_t buf[512] = {0};
     GetWindowTextW(h, buf, 512);
     return buf;
+}
+
+// A visible window of the process with this caption, waited for up to 10 s.
+HWND WaitForProcessWindow(DWORD pid, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+        FindData data = {pid, {}};
+        EnumWindows(CollectWindow, (LPARAM)&data);
+        for (HWND h : data.windows)
+            if (WindowText(h) == caption)
+                return h;
+    }
+    return NULL;
+}
+
+// Waits up to 10 s for a control's caption.
+bool WaitForCaption(HWND control, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
+        if (WindowText(control) == caption)
+            return true;
+    return false;
 }
 
 std::wstring ClassOf(HWND h)
@@ -228,8 +251,8 @@ protected:
                     seen[h] = GetTickCount();
                     ++it->second.times;
                     shown.push_back(caption);
-                    if (it->second.first)
-                        it->second.first(h);
+                    if (it->second.act)
+                        it->second.act(h, pi.dwProcessId);
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
@@ -331,7 +354,7 @@ TEST_F(StartupTest, SeveralInstancesAreOfferedInTheSelectionDialog)
     AddInstance(L"Egyetlen", L"Egyetlen iroda");
     AddInstance(L"Iroda", L"Iroda");
     Answer second{{IDOK}};
-    second.first = [](HWND dlg) { SendMessageW(GetDlgItem(dlg, 1115), CB_SETCURSEL, 1, 0); };
+    second.act = [](HWND dlg, DWORD) { SendMessageW(GetDlgItem(dlg, 1115), CB_SETCURSEL, 1, 0); };
     EXPECT_EQ(Run(L"", {{kSelectCaption, second}}), 0u);
     EXPECT_EQ(shown, std::vector<std::wstring>{kSelectCaption});
     EXPECT_EQ(LogTexts(L"DefaultInstance"),
@@ -357,28 +380,22 @@ TEST_F(StartupTest, LeavingTheSelectionDialogEndsTheProgramQuietly)
     EXPECT_FALSE(FileExists(DataFolderPath(L"Iroda") + L"Folionex.log"));
 }
 
-TEST_F(StartupTest, TheTemplateListsKeyIsNoInstance)
+TEST_F(StartupTest, TheTemplateKeyBesideTheInstancesIsNoInstance)
 {
     CentralCases(1);
     AddInstance(L"Egyetlen", L"Egyetlen iroda");
-    const wchar_t kTemplate[] = L"C:\\Sablonok\\Megbízási szerződés.dotx";
-    CString sablon = CString(kAppKey) + L"\\Sablon";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, sablon, L"Megbízás", REG_SZ, kTemplate,
-                              (DWORD)(wcslen(kTemplate) + 1) * 2),
-              ERROR_SUCCESS);
-    EXPECT_EQ(Run(L"", {{kSelectCaption, Answer{{IDCANCEL}}}}), 0u);
-    EXPECT_TRUE(shown.empty()) << "no selection dialog for one instance";
-    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
-    CString value;
-    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, sablon, NULL, value)) << "no display name written into it";
-    EXPECT_EQ(Value(L"Sablon", L"Megbízás"), kTemplate);
     HKEY h;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, sablon, 0, KEY_READ, &h), ERROR_SUCCESS);
-    DWORD values = 0, subkeys = 0;
-    RegQueryInfoKeyW(h, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+    CString sablon = CString(kAppKey) + L"\\Sablon";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sablon, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    const wchar_t options[] = L"insertFields";
+    RegSetValueExW(h, L"C:\\Sablonok\\Levél.docx", 0, REG_SZ, (const BYTE*)options, sizeof(options));
     RegCloseKey(h);
-    EXPECT_EQ(values, 1u);
-    EXPECT_EQ(subkeys, 0u);
+
+    EXPECT_EQ(Run(L""), 0u);
+    EXPECT_FALSE(HasLine(LogTexts(L"DefaultInstance"), L"Show SelectInstance popup"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+    EXPECT_EQ(Value(L"Sablon", L"C:\\Sablonok\\Levél.docx"), L"insertFields");
+    EXPECT_EQ(Value(L"Sablon", L""), L"") << "no instance name written into the template key";
 }
 
 // ---------------------------------------------------------------------------
@@ -465,6 +482,38 @@ TEST_F(StartupTest, DownloadEndsTheProgramWhileNoRestoreExists)
     EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDNO}}}}), 0u); // "Letöltés"
     EXPECT_EQ(Number(L"Iroda", L"Online"), 0u) << "switched off before the restore runs";
     EXPECT_EQ(LogTexts(L"Iroda").back(), L"Exit instance");
+}
+
+TEST_F(StartupTest, OfflineWithoutBackupTheWizardCreatesTheMissingDatabase)
+{
+    SetValue(L"Iroda", L"Online", 0);
+    Answer wizard;
+    bool created = false, onward = false;
+    wizard.act = [&](HWND w, DWORD pid) {
+        // "Adatbázis létrehozása", the box, then "Tovább".
+        PostMessageW(GetDlgItem(w, 1058), BM_CLICK, 0, 0);
+        HWND box = WaitForProcessWindow(pid, L"Folionex");
+        created = box != NULL;
+        if (box)
+            PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        onward = WaitForCaption(GetDlgItem(w, IDCANCEL), L"Tovább");
+        PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+    };
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDYES}}},  // "Kapcsolódás"
+                             {kCentralCaption, Answer{{11}}},     // "&Tovább" to the wizard
+                             {kWizard, wizard}}),
+              0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kOfflineCaption, kCentralCaption, kWizard}));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(onward);
+    EXPECT_TRUE(sawMainWindow);
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+    auto databases = server.Databases();
+    EXPECT_EQ(databases.back(), L"Folionex");
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from database 0"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 } // namespace
