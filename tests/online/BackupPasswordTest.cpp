@@ -28,8 +28,13 @@ const wchar_t kOld[] = L"Régi jelszó 1";
 const wchar_t kOldLetters[] = L"KBAAAAAANIBDLICFDAIBDNBPHCPMCOADMKNNNFMGLONKHJPOLFADFIPGFGJOHLCCPMDOJLBC";
 const wchar_t kNew[] = L"Új jelszó 2024";
 const wchar_t kNewLetters[] = L"MBAAAAAAGCEHOOPCEGPDONCDCNIHDPAMHJDJAHOPGHCFONEAJAEKNNANLNPAFHCGFCMLIJPF";
-// Four bytes: shorter than any container, so it cannot be deciphered.
+// Values that cannot be deciphered: four bytes, shorter than any container;
+// a length field that promises more than the value holds; an odd letter;
+// letters outside A to P and beyond ASCII.
 const wchar_t kBroken[] = L"AAAAAAAA";
+const wchar_t kPromisesMore[] = L"PPPPPPPPAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
+const wchar_t kOddLetter[] = L"Z";
+const wchar_t kForeign[] = L"zzzzzzzzÁÉŐŰ\x263A\x263Azzzzzzzzzzzzzzzzzzzzzzzzzzzzzz";
 
 class BackupPasswordTest : public ::testing::Test
 {
@@ -145,6 +150,9 @@ TEST_F(BackupPasswordTest, GetAsksByModeAndStoresWhatOkConfirms)
         {"undeciphered, mode 0", kBroken, 0, kNoDialog, L"", L"", kBroken},
         {"undeciphered, mode 2 does not ask", kBroken, 2, kNoDialog, L"", L"", kBroken},
         {"undeciphered, mode 1", kBroken, 1, kOkWithNew, L"", kNew, kNewLetters},
+        {"length past the end, mode 2", kPromisesMore, 2, kNoDialog, L"", L"", kPromisesMore},
+        {"odd letter, mode 2", kOddLetter, 2, kNoDialog, L"", L"", kOddLetter},
+        {"foreign letters, mode 1", kForeign, 1, kCancel, L"", L"", kForeign},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
