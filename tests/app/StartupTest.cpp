@@ -287,6 +287,13 @@ protected:
                             PostMessageW(h, WM_COMMAND, id, 0);
                         Sleep(100);
                     }
+                } else if (caption == L"On-line mentés beállítása") {
+                    // The backup reminder, should the main window stand for
+                    // its 3 seconds: "Máskor".
+                    if (!seen.count(h)) {
+                        seen[h] = GetTickCount();
+                        PostMessageW(h, WM_COMMAND, IDNO, 0);
+                    }
                 } else if (caption == kCentralCaption || caption == kOfflineCaption) {
                     // Not expected: leave the program as the user would.
                     if (!seen.count(h)) {
