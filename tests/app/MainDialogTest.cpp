@@ -345,17 +345,15 @@ TEST_F(MainDialogTest, TimerRemindsOfTheBackupOnlyWhileItWasNeverSetUp)
         else
             app->WriteProfileString(L"MainDlgTest", L"OMBackupFrequency", NULL);
         bool reminded = false;
-        CString text, yes, no;
+        BoxContent box;
         Run([&](HWND main) {
             if (c.reminds) {
-                HWND box = WaitForWindow(L"#32770", kCaption, 15000);
-                ASSERT_TRUE(box);
+                HWND wnd = WaitForWindow(L"#32770", kCaption, 15000);
+                ASSERT_TRUE(wnd);
                 reminded = true;
-                text = Text(Control(box, 1001));
-                yes = Text(Control(box, IDYES));
-                no = Text(Control(box, IDNO));
-                Click(Control(box, IDNO)); // "Máskor"
-                EXPECT_TRUE(WaitForWindowGone(box));
+                box = ReadBox(wnd);
+                Click(Control(wnd, IDNO)); // "Máskor"
+                EXPECT_TRUE(WaitForWindowGone(wnd));
             }
             EXPECT_TRUE(WaitUntil([&] { return LogHas(kWorkerLine); }, 15000));
             reminded = reminded || FindTopWindow(L"#32770", kCaption) != NULL;
@@ -363,11 +361,11 @@ TEST_F(MainDialogTest, TimerRemindsOfTheBackupOnlyWhileItWasNeverSetUp)
         }, 10000);
         EXPECT_EQ(reminded, c.reminds);
         if (c.reminds) {
-            EXPECT_EQ(text, CString(L"Az on-line mentés paraméterei még nincsenek beállítva.\n\n"
+            EXPECT_EQ(box.text, CString(L"Az on-line mentés paraméterei még nincsenek beállítva.\n\n"
                                     L"Kérjük, állítsa be ezeket, mert enélkül az adatiról nem készül "
                                     L"biztonsági másolat!"));
-            EXPECT_EQ(yes, CString(L"Tovább a beállításokhoz"));
-            EXPECT_EQ(no, CString(L"Máskor"));
+            EXPECT_EQ(box.buttons[IDYES], CString(L"Tovább a beállításokhoz"));
+            EXPECT_EQ(box.buttons[IDNO], CString(L"Máskor"));
         }
         CString password = app->GetProfileString(L"MainDlgTest", L"OMPassword", L"-");
         EXPECT_EQ(password, CString(L"-")) << "the reminder stores nothing";

@@ -85,15 +85,6 @@ protected:
     CWnd mainWnd;
 };
 
-// The text of the first static of a box that holds text.
-CString BoxText(HWND box)
-{
-    for (HWND child : Children(box, L"Static"))
-        if (!Text(child).IsEmpty())
-            return Text(child);
-    return CString();
-}
-
 // Replaces the password field's text and waits until it shows.
 void SetPassword(HWND dlg, LPCWSTR text)
 {
@@ -110,7 +101,7 @@ CString ShownPassword(HWND dlg)
     HWND box = WaitForWindow(L"#32770", L"A megadott jelszó");
     if (!box)
         return L"(no box)";
-    CString text = BoxText(box);
+    CString text = ReadBox(box).text;
     Click(Control(box, IDOK));
     WaitForWindowGone(box);
     return text;
@@ -228,7 +219,7 @@ TEST_F(BackupPasswordTest, TheReminderShowsOnlyWhileTheBackupIsNotSetUp)
         CString passwordBefore = Stored();
         int frequencyBefore = Frequency();
         bool reminded = false;
-        CString text, yes, no;
+        BoxContent shown;
         bool result = false;
         bool clean = Drive(
             [&] { result = settings.EnsureOnlineBackupSettings(c.parent ? &mainWnd : NULL, c.required); }, [&] {
@@ -237,18 +228,16 @@ TEST_F(BackupPasswordTest, TheReminderShowsOnlyWhileTheBackupIsNotSetUp)
                 HWND box = WaitForWindow(L"#32770", kReminderCaption);
                 ASSERT_TRUE(box);
                 reminded = true;
-                text = Text(Control(box, 1001));
-                yes = Text(Control(box, IDYES));
-                no = Text(Control(box, IDNO));
+                shown = ReadBox(box);
                 Click(Control(box, IDNO)); // "Máskor"
                 EXPECT_TRUE(WaitForWindowGone(box));
             });
         EXPECT_TRUE(clean) << "a box was left open";
         EXPECT_EQ(reminded, c.reminds);
         if (reminded) {
-            EXPECT_EQ(text, kReminderText);
-            EXPECT_EQ(yes, L"Tovább a beállításokhoz");
-            EXPECT_EQ(no, L"Máskor");
+            EXPECT_EQ(shown.text, kReminderText);
+            EXPECT_EQ(shown.buttons[IDYES], L"Tovább a beállításokhoz");
+            EXPECT_EQ(shown.buttons[IDNO], L"Máskor");
         }
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(Stored(), passwordBefore);
