@@ -14,6 +14,7 @@
 #include "storage/CtUgyirat_Sqlite.h"
 #include "storage/CtUgyirat_SqlServer.h"
 #include "support/TestSupport.h"
+#include "tests/online/PasswordVectors.h"
 #include "tests/standins/oledb/TestSqlServer.h"
 
 namespace {
@@ -477,11 +478,7 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
         L"Ha mégis szeretné a mentést letölteni, vagy kapcsolódni\n"
         L"a központi adatbázishoz, akkor indítsa újra a programot!";
     const wchar_t kRestoreLine[] = L"Online restore into the backup file is not available";
-    // Letters computed apart from the program (tests/online/make_cipher_vectors.py).
-    const wchar_t kOld[] = L"Régi jelszó 1";
-    const wchar_t kOldLetters[] = L"KBAAAAAANIBDLICFDAIBDNBPHCPMCOADMKNNNFMGLONKHJPOLFADFIPGFGJOHLCCPMDOJLBC";
-    const wchar_t kNew[] = L"Új jelszó 2024";
-    const wchar_t kNewLetters[] = L"MBAAAAAAGCEHOOPCEGPDONCDCNIHDPAMHJDJAHOPGHCFONEAJAEKNNANLNPAFHCGFCMLIJPF";
+    using namespace password_vectors;
     struct Case {
         const char* name;
         LPCWSTR stored;      // null: no value

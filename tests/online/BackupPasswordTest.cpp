@@ -1,12 +1,13 @@
 // The backup password store of the settings object, the backup reminder and
 // the backup-mode dialog, driven from a second thread as a user would. The
 // stored "OMPassword" values are compared with letters computed apart from
-// the program (tests/online/make_cipher_vectors.py).
+// the program (PasswordVectors.h).
 #include <gtest/gtest.h>
 #include <functional>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
 #include "online/OptionsPasswordDlg.h"
+#include "PasswordVectors.h"
 #include "resources/resource.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace password_vectors;
 
 const wchar_t kDialogCaption[] = L"Online mentés titkosítása";
 const wchar_t kReminderCaption[] = L"On-line mentés beállítása";
@@ -24,10 +26,6 @@ const wchar_t kReminderText[] =
 const wchar_t kSending[] = L"Az online mentések elküldésének gyakorisága:";
 const wchar_t kReceiving[] = L"Az online mentések letöltésének gyakorisága:";
 
-const wchar_t kOld[] = L"Régi jelszó 1";
-const wchar_t kOldLetters[] = L"KBAAAAAANIBDLICFDAIBDNBPHCPMCOADMKNNNFMGLONKHJPOLFADFIPGFGJOHLCCPMDOJLBC";
-const wchar_t kNew[] = L"Új jelszó 2024";
-const wchar_t kNewLetters[] = L"MBAAAAAAGCEHOOPCEGPDONCDCNIHDPAMHJDJAHOPGHCFONEAJAEKNNANLNPAFHCGFCMLIJPF";
 // Values that cannot be deciphered: four bytes, shorter than any container;
 // a length field that promises more than the value holds; an odd letter;
 // letters outside A to P and beyond ASCII.
