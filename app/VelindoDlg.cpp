@@ -2,6 +2,7 @@
 #include <time.h>
 #include <wchar.h>
 #include "afxapp.h"
+#include "app/AboutBox.h"
 #include "app/IktatoEditDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
@@ -131,8 +132,8 @@ BEGIN_MESSAGE_MAP(CVelindoDlg, CDialogEx)
 END_MESSAGE_MAP()
 
 CVelindoDlg::CVelindoDlg(CWnd* pParent)
-    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bEsc(false), m_bEditEnabled(false), m_bLockedByWorker(false),
-      m_bHaveLastNormal(false), m_nBusy(0), m_pWorker(NULL)
+    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bHaveLastNormal(false), m_bEsc(false), m_bEditEnabled(false),
+      m_bLockedByWorker(false), m_nBusy(0), m_pWorker(NULL)
 {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
 }
@@ -763,7 +764,8 @@ void CVelindoDlg::OnSysCommand(UINT nID, LPARAM lParam)
     UINT command = nID & 0xFFF0;
     if (command == IDM_ABOUTBOX) {
         CBusyGuard guard(&m_nBusy);
-        LogLine(L"About box: not part of this build");
+        CAboutBox about;
+        about.DoModal();
         UpdateStatus();
     } else if (command == IDM_OPTIONS) {
         CBusyGuard guard(&m_nBusy);

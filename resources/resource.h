@@ -103,3 +103,11 @@
 #define IDC_OPW_PASSWORD_LABEL    1128
 #define IDC_OPW_PASSWORD_NOTE     1129
 // ---- end of backup mode and password dialog ----
+
+// ---- About box and statistics ----
+#define IDD_ABOUTBOX 121
+#define IDC_ABOUT_VERSION 1035
+#define IDC_ABOUT_LINK 1036
+#define IDD_STATS 152
+#define IDC_STATS_LIST 1140
+// ---- end of about box and statistics ----
