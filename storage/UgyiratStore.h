@@ -21,13 +21,20 @@ public:
     // The central connection, named in the log when a central read fails.
     void SetCentralConnection(CConnectionManager* manager) { m_pCentral = manager; }
 
+    // False, with the old map kept, when the read fails or breaks off,
+    // out of memory included.
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
 
     CUgyiratRecord* Find(int key);
+    // The highest number of the year plus one (year 0: the current year);
+    // kNoFreeUgyiratNr when that number (or the year) is not one Insert
+    // takes: the year is full.
     int GetNextNr(int year);
+    static constexpr int kNoFreeUgyiratNr = 0;
 
+    // Both take only years and numbers of their own key (IsStorableUgyirat).
     bool Insert(const CUgyiratRecord& record);
     bool Update(int oldKey, const CUgyiratRecord& record);
     bool Delete(int key);
@@ -54,6 +61,9 @@ public:
     bool m_bOffline;
 
 private:
+    bool ReadDatabase();
+    bool ReadBackup();
+    void LogOutOfMemory(LPCWSTR source) const;
     CString CentralConnectionString() const;
     void AddNames(const CUgyiratRecord& record);
 

@@ -56,8 +56,8 @@ struct Answer
 {
     std::vector<int> buttons;
     int times = 0; // boxes answered so far
-    // When set, acts on the box instead of the buttons.
-    std::function<void(HWND)> act;
+    // Instead of the buttons: drives the window (its handle, the program's process id).
+    std::function<void(HWND, DWORD)> act = nullptr;
 };
 
 struct FindData
@@ -81,6 +81,28 @@ std::wstring WindowText(HWND h)
     wchar_t buf[512] = {0};
     GetWindowTextW(h, buf, 512);
     return buf;
+}
+
+// A visible window of the process with this caption, waited for up to 10 s.
+HWND WaitForProcessWindow(DWORD pid, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+        FindData data = {pid, {}};
+        EnumWindows(CollectWindow, (LPARAM)&data);
+        for (HWND h : data.windows)
+            if (WindowText(h) == caption)
+                return h;
+    }
+    return NULL;
+}
+
+// Waits up to 10 s for a control's caption.
+bool WaitForCaption(HWND control, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
+        if (WindowText(control) == caption)
+            return true;
+    return false;
 }
 
 std::wstring ClassOf(HWND h)
@@ -110,32 +132,6 @@ std::vector<std::wstring> ChildTexts(HWND parent, LPCWSTR className)
     ChildTextData data = {className, {}};
     EnumChildWindows(parent, CollectChildText, (LPARAM)&data);
     return data.texts;
-}
-
-// Polls every 20 ms for at most 5 seconds.
-bool PollUntil(const std::function<bool()>& condition)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20))
-        if (condition())
-            return true;
-    return condition();
-}
-
-// A visible top-level window of the process of `of` with this title.
-HWND WaitForSibling(HWND of, LPCWSTR title)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(of, &pid);
-    HWND found = NULL;
-    PollUntil([&] {
-        FindData data = {pid, {}};
-        EnumWindows(CollectWindow, (LPARAM)&data);
-        for (HWND h : data.windows)
-            if (WindowText(h) == title)
-                found = h;
-        return found != NULL;
-    });
-    return found;
 }
 
 class StartupTest : public ::testing::Test
@@ -279,7 +275,7 @@ protected:
                     ++it->second.times;
                     shown.push_back(caption);
                     if (it->second.act)
-                        it->second.act(h);
+                        it->second.act(h, pi.dwProcessId);
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
@@ -382,6 +378,24 @@ TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
     EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
 }
 
+TEST_F(StartupTest, TheTemplateKeyBesideTheInstancesIsNoInstance)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    HKEY h;
+    CString sablon = CString(kAppKey) + L"\\Sablon";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sablon, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    const wchar_t options[] = L"insertFields";
+    RegSetValueExW(h, L"C:\\Sablonok\\Levél.docx", 0, REG_SZ, (const BYTE*)options, sizeof(options));
+    RegCloseKey(h);
+
+    EXPECT_EQ(Run(L""), 0u);
+    EXPECT_FALSE(HasLine(LogTexts(L"DefaultInstance"), L"Show SelectInstance popup"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+    EXPECT_EQ(Value(L"Sablon", L"C:\\Sablonok\\Levél.docx"), L"insertFields");
+    EXPECT_EQ(Value(L"Sablon", L""), L"") << "no instance name written into the template key";
+}
+
 // ---------------------------------------------------------------------------
 // Online or offline
 
@@ -468,6 +482,38 @@ TEST_F(StartupTest, DownloadEndsTheProgramWhileNoRestoreExists)
     EXPECT_EQ(LogTexts(L"Iroda").back(), L"Exit instance");
 }
 
+TEST_F(StartupTest, OfflineWithoutBackupTheWizardCreatesTheMissingDatabase)
+{
+    SetValue(L"Iroda", L"Online", 0);
+    Answer wizard;
+    bool created = false, onward = false;
+    wizard.act = [&](HWND w, DWORD pid) {
+        // "Adatbázis létrehozása", the box, then "Tovább".
+        PostMessageW(GetDlgItem(w, 1058), BM_CLICK, 0, 0);
+        HWND box = WaitForProcessWindow(pid, L"Folionex");
+        created = box != NULL;
+        if (box)
+            PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        onward = WaitForCaption(GetDlgItem(w, IDCANCEL), L"Tovább");
+        PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+    };
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDYES}}},  // "Kapcsolódás"
+                             {kCentralCaption, Answer{{11}}},     // "&Tovább" to the wizard
+                             {kWizard, wizard}}),
+              0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kOfflineCaption, kCentralCaption, kWizard}));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(onward);
+    EXPECT_TRUE(sawMainWindow);
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+    auto databases = server.Databases();
+    EXPECT_EQ(databases.back(), L"Folionex");
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from database 0"));
+    EXPECT_EQ(log.back(), L"Exit instance");
+}
+
 // Working offline with nothing to load, "Letöltés" first asks for the
 // password of the backup, in the backup-mode dialog filled with the stored one.
 TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
@@ -508,23 +554,24 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
         std::wstring prefill = L"(not shown)";
         std::vector<std::wstring> messageTexts;
         Answer dialog;
-        dialog.act = [&](HWND dlg) {
+        dialog.act = [&](HWND dlg, DWORD pid) {
             // "?" shows what the password field holds.
             PostMessageW(GetDlgItem(dlg, 1123), BM_CLICK, 0, 0);
-            HWND box = WaitForSibling(dlg, L"A megadott jelszó");
+            HWND box = WaitForProcessWindow(pid, L"A megadott jelszó");
             if (box) {
                 prefill.clear();
                 for (const auto& t : ChildTexts(box, L"Static"))
                     prefill += t;
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
-                PollUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+                for (DWORD start = GetTickCount(); IsWindowVisible(box) && GetTickCount() - start < 10000;)
+                    Sleep(20);
             }
             if (c.typed)
                 SendMessageW(GetDlgItem(dlg, 1063), WM_SETTEXT, 0, (LPARAM)c.typed);
             PostMessageW(GetDlgItem(dlg, c.button), BM_CLICK, 0, 0);
         };
         Answer message;
-        message.act = [&](HWND box) {
+        message.act = [&](HWND box, DWORD) {
             messageTexts = ChildTexts(box, L"Static");
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         };
