@@ -1,16 +1,19 @@
-// The test prefix's "open" verb of folders: in place of the file browser it
-// appends the folder it was given and its working folder, one line each
-// (UTF-8), to the file named in FOLIONEX_FOLDER_OPEN_LOG. Without that
-// variable (the program run by hand in the test prefix) it hands the folder
-// to Wine's explorer, as the verb did before. "--register" makes it the verb (run once per
-// prefix by the folderopen fixture): the command below Folder\shell\open
+// The test prefix's "open" verb of folders and of web addresses: in place of
+// the file browser (or the web browser) it appends what it was given and its
+// working folder, one line each (UTF-8), to the file named in
+// FOLIONEX_FOLDER_OPEN_LOG. Without that variable (the program run by hand in
+// the test prefix) it hands a folder to Wine's explorer, as the verb did
+// before. "--register" makes it the verb (run once per prefix by the
+// folderopen fixture): the command below Folder, http and https\shell\open
 // and no DDE conversation, which would reach the file browser instead.
 #include <windows.h>
 #include <string>
 
 namespace {
 
-const wchar_t kVerbKey[] = L"Software\\Classes\\Folder\\shell\\open";
+const wchar_t* const kVerbKeys[] = {L"Software\\Classes\\Folder\\shell\\open",
+                                   L"Software\\Classes\\http\\shell\\open",
+                                   L"Software\\Classes\\https\\shell\\open"};
 
 std::string Utf8(const std::wstring& text)
 {
@@ -26,15 +29,19 @@ int Register()
     wchar_t exe[MAX_PATH] = {0};
     GetModuleFileNameW(NULL, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" \"%1\"";
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kVerbKey) + L"\\ddeexec").c_str());
-    HKEY key = NULL;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kVerbKey) + L"\\command").c_str(), 0, NULL, 0,
-                        KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
-        return 1;
-    LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             (DWORD)((command.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? 0 : 1;
+    for (const wchar_t* verbKey : kVerbKeys) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(verbKey) + L"\\ddeexec").c_str());
+        HKEY key = NULL;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(verbKey) + L"\\command").c_str(), 0, NULL, 0,
+                            KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+            return 1;
+        LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                 (DWORD)((command.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS)
+            return 1;
+    }
+    return 0;
 }
 
 int OpenInExplorer(const std::wstring& folder)
