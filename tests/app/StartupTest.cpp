@@ -347,6 +347,24 @@ TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
     EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
 }
 
+TEST_F(StartupTest, TheTemplateKeyBesideTheInstancesIsNoInstance)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    HKEY h;
+    CString sablon = CString(kAppKey) + L"\\Sablon";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sablon, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    const wchar_t options[] = L"insertFields";
+    RegSetValueExW(h, L"C:\\Sablonok\\Levél.docx", 0, REG_SZ, (const BYTE*)options, sizeof(options));
+    RegCloseKey(h);
+
+    EXPECT_EQ(Run(L""), 0u);
+    EXPECT_FALSE(HasLine(LogTexts(L"DefaultInstance"), L"Show SelectInstance popup"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+    EXPECT_EQ(Value(L"Sablon", L"C:\\Sablonok\\Levél.docx"), L"insertFields");
+    EXPECT_EQ(Value(L"Sablon", L""), L"") << "no instance name written into the template key";
+}
+
 // ---------------------------------------------------------------------------
 // Online or offline
 

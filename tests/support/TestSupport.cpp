@@ -29,7 +29,12 @@ CString DataFolderPath(LPCWSTR key)
 
 void RemoveDataFolder(LPCWSTR key)
 {
-    CString path = DataFolderPath(key);
+    RemoveFolder(DataFolderPath(key));
+}
+
+void RemoveFolder(LPCWSTR folder)
+{
+    CString path = folder;
     path.TrimRight(L'\\');
     if (!PathFileExistsW(path))
         return;
@@ -108,6 +113,31 @@ bool SplitStamp(const std::wstring& line, std::wstring* rest)
     if (rest)
         *rest = line.substr(n);
     return true;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == L'\n') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    return lines;
+}
+
+std::vector<std::wstring> ReadLogTexts(LPCWSTR path)
+{
+    std::string bytes = ReadFileBytes(path);
+    std::vector<std::wstring> lines =
+        SplitLines(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+    for (auto& line : lines) {
+        std::wstring rest;
+        if (SplitStamp(line, &rest))
+            line = rest;
+    }
+    return lines;
 }
 
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value)

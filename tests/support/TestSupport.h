@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "afxapp.h"
 
 namespace testing_support {
@@ -16,6 +17,8 @@ CWinApp* App();
 void ResetProfile();
 // Deletes %LOCALAPPDATA%\Folionex\<key> with everything in it.
 void RemoveDataFolder(LPCWSTR key);
+// Deletes a folder (a final backslash is allowed) with everything in it.
+void RemoveFolder(LPCWSTR path);
 // %LOCALAPPDATA%\Folionex\<key>\ (without creating it).
 CString DataFolderPath(LPCWSTR key);
 
@@ -29,6 +32,11 @@ CString ProgramFolder();
 // A log line's time stamp "yyyy.mm.dd hh:mm:ss ": true when the line starts
 // with one, and the text after it goes to rest.
 bool SplitStamp(const std::wstring& line, std::wstring* rest);
+// The lines of a text, each ended by a line feed (an unended tail is left out).
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+// The lines of a log file (UTF-16LE), the text after the time stamp of
+// those that have one.
+std::vector<std::wstring> ReadLogTexts(LPCWSTR path);
 
 // The benchmarks' clock: a reading, and the milliseconds between two.
 LARGE_INTEGER ClockNow();
