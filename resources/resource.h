@@ -150,3 +150,12 @@
 #define IDC_SQLDB_LIST            1073
 #define IDC_SQLDB_NEWNAME         1095
 // ---- end of SQL Server options ----
+
+// ---- Export dialog (CExportDlg) ----
+#define IDD_EXPORT 132
+#define IDC_EXPORT_RTF 1059
+#define IDC_EXPORT_HTML 1060
+#define IDC_EXPORT_CSV 1061
+#define IDC_EXPORT_PATH 1062
+#define IDC_EXPORT_BROWSE 1064
+// ---- end of export dialog ----

@@ -1,4 +1,5 @@
 #include "storage/UgyiratStore.h"
+#include "exchange/Exporter.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "storage/ConnectionManagerSqlServer.h"
@@ -297,6 +298,24 @@ int CUgyiratStore::CountRows()
 bool CUgyiratStore::CheckStructure()
 {
     return m_pTable && m_pTable->CheckStructure();
+}
+
+bool CUgyiratStore::ExportRtf(LPCWSTR fileName)
+{
+    CExporterRtf exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportHtml(LPCWSTR fileName)
+{
+    CExporterHtml exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
+{
+    CExporterCSV exporter;
+    return exporter.Export(m_pTable, fileName);
 }
 
 void CUgyiratStore::LoadDirectorySettings()

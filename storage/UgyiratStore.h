@@ -44,6 +44,12 @@ public:
     int CountRows();
     bool CheckStructure();
 
+    // The cases of the case table (not the map), in the table's order, into
+    // a file; the previous file stays when the export fails.
+    bool ExportRtf(LPCWSTR fileName);
+    bool ExportHtml(LPCWSTR fileName);
+    bool ExportCsv(LPCWSTR fileName);
+
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);
     void LogDirectorySettings();

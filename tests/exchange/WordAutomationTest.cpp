@@ -148,7 +148,9 @@ TEST_F(WordTest, CopyChosenFillsTheRemarkWhenThereIsOne)
     EXPECT_EQ(DocxTexts(cases + L"\\Levél.docx")[3], L"Határidő: 2024.05.01. [MEGJEGYZES]")
         << "replaced once, not again inside the replacement";
 
-    // Without a record the copy is made and not filled.
+    // Without a record the copy is made and not filled. The first Word must
+    // have ended first: its log stays open until then.
+    ASSERT_TRUE(word.WaitForServersEnded(kServerEndMs));
     DeleteFileW(cases + L"\\Levél.docx");
     word.ClearCalls();
     list.CopyChosen(NULL);
