@@ -8,6 +8,7 @@
 #include "../storage/StorageTestSupport.h"
 #include "TempFolder.h"
 #include "XmlTestSupport.h"
+#include "exchange/ExporterXml.h"
 #include "online/XmlParser.h"
 #include "support/TestSupport.h"
 
@@ -18,43 +19,20 @@ using namespace xml_test;
 typedef std::vector<std::wstring> Shown;
 
 // A backup file of three cases as the program writes it.
-const char kThreeCases[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\r\n"
-    "\r\n"
-    "<DataBase name=\"Folionex\" version=\"1.0\">\r\n"
-    " <Properties>\r\n"
-    "  <Program>\r\n"
-    "   <Name>Folionex #2</Name>\r\n"
-    "   <Version>1.0.0.0</Version>\r\n"
-    "   <Compiled>Mar 24 2025 09:32:46</Compiled>\r\n"
-    "  </Program>\r\n"
-    "  <Created>2025.03.24 09:33:00</Created>\r\n"
-    " </Properties>\r\n"
-    " <Tables>\r\n"
-    "  <Table name=\"tUgyirat\">\r\n"
-    "   <Fields>\r\n"
-    "    <Field>Ev</Field>\r\n"
-    "    <Field>Iktatoszam</Field>\r\n"
-    "    <Field>Ugyfel</Field>\r\n"
-    "    <Field>Ellenfel</Field>\r\n"
-    "    <Field>Ugyirat jellege</Field>\r\n"
-    "    <Field>Megjegyzes</Field>\r\n"
-    "    <Field>Rogzites</Field>\r\n"
-    "    <Field>CC</Field>\r\n"
-    "    <Field>Hataridok</Field>\r\n"
-    "   </Fields>\r\n"
-    "   <Rows>\r\n"
-    "    <Row><data>2024</data><data>1</data><data>Kov\xc3\xa1" "cs &amp; T\xc3\xa1rsa</data><data>Nagy</data>"
-    "<data>Polg\xc3\xa1ri</data><data></data><data>2024.01.02 10:11:12</data><data></data><data></data>"
-    "<data>1</data></Row>\r\n"
-    "    <Row><data>2024</data><data>2</data><data>&lt;b&gt;</data><data>x</data><data>y</data><data>z</data>"
-    "<data>0.00.00 00:00:00</data><data></data><data>2024.05.06</data><data>0</data></Row>\r\n"
-    "    <Row><data>2025</data><data>3</data><data>\xc5\x91</data><data></data><data></data><data></data>"
-    "<data>2025.02.03 04:05:06</data><data></data><data></data><data>1</data></Row>\r\n"
-    "   </Rows>\r\n"
-    "  </Table>\r\n"
-    " </Tables>\r\n"
-    "</DataBase>\r\n";
+std::string WrittenBackup(const CString& path)
+{
+    CExporterXml writer;
+    EXPECT_TRUE(writer.Open(path));
+    CUgyiratRecord first = MakeRecord(2024, 1, L"Kovács & Társa", L"Nagy", L"Polgári");
+    CUgyiratRecord second = MakeRecord(2024, 2, L"<b>", L"x", L"y", L"z", L"2024.05.06");
+    second.Allapot = 0;
+    ZeroMemory(&second.Datum, sizeof(second.Datum));
+    CUgyiratRecord third = MakeRecord(2025, 3, L"ő", L"", L"");
+    for (const CUgyiratRecord* r : {&first, &second, &third})
+        EXPECT_TRUE(writer.WriteRecord(*r));
+    EXPECT_TRUE(writer.Close());
+    return ReadFileBytes(path);
+}
 
 std::vector<std::wstring> ReadLog(const CString& path)
 {
@@ -138,7 +116,7 @@ TEST_F(XmlParserLoadTest, FailuresAreLoggedAndLeaveTheParserEmpty)
 
     // Held open without sharing by another program.
     CString locked = folder / L"locked.xml";
-    ASSERT_TRUE(WriteFileBytes(locked, kThreeCases));
+    ASSERT_TRUE(WriteFileBytes(locked, "<?xml ?><a/>"));
     HANDLE h = CreateFileW(locked, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DeleteFileW(LogPath());
@@ -180,7 +158,7 @@ TEST_F(XmlParserLoadTest, AcceptsTheOpeningInAnyCaseAndDecodesUtf8)
     EXPECT_EQ(parser.GetPosition(), parser.GetLength());
 
     // Loading again starts afresh.
-    ASSERT_TRUE(LoadBytes(kThreeCases));
+    ASSERT_TRUE(LoadBytes(WrittenBackup(folder / L"three.xml")));
     XmlNode* declaration = parser.NextNode();
     EXPECT_EQ(Show(declaration), L"1:xml");
     EXPECT_EQ(parser.GetRoot(), nullptr);
@@ -467,7 +445,7 @@ TEST_F(XmlParserLoadTest, HostileFiles)
         {"unclosed quotes", head + "<DataBase a=\"1 b=\"2><Tables x=\"></Tables></DataBase>", 0, 5},
         {"NULs", nuls, 0, -1},
         {"invalid UTF-8", head + "<Data\xff\xfe\xc3>\x80\xed\xa0\x80</Data\xff\xfe\xc3>", 0, 4},
-        {"tokens after the root", std::string(kThreeCases) + "<DataBase><Tables/>text</DataBase>", 3, -1},
+        {"tokens after the root", WrittenBackup(folder / L"three.xml") + "<DataBase><Tables/>text</DataBase>", 3, -1},
     };
     XmlPathFilter rows;
     ASSERT_TRUE(rows.Parse(kRowPath));
@@ -496,7 +474,7 @@ TEST_F(XmlParserLoadTest, HostileFiles)
 
 TEST_F(XmlParserLoadTest, AThreeCaseFileCutAtEveryByte)
 {
-    const std::string whole = kThreeCases;
+    const std::string whole = WrittenBackup(folder / L"three.xml");
     XmlPathFilter rows;
     ASSERT_TRUE(rows.Parse(kRowPath));
     for (size_t cut = 0; cut <= whole.size(); ++cut) {
@@ -516,7 +494,7 @@ TEST_F(XmlParserLoadTest, AThreeCaseFileCutAtEveryByte)
 // markup characters put in, pieces dropped, doubled or cut off.
 TEST_F(XmlParserLoadTest, RandomMutationsOfABackup)
 {
-    const std::string whole = kThreeCases;
+    const std::string whole = WrittenBackup(folder / L"three.xml");
     const char specials[] = "<>/&\"=!?[] \r\n\0\xc3\xff";
     std::mt19937 random(20261210);
     XmlPathFilter rows, data;
