@@ -1,4 +1,5 @@
 #include "online/XmlParser.h"
+#include <algorithm>
 #include <new>
 #include <wctype.h>
 
@@ -25,11 +26,14 @@ bool StartsWith(const wchar_t* text, size_t length, size_t at, const wchar_t* wo
 
 // The text of a text token: "&amp;", "&lt;" and "&gt;" decoded in one pass
 // from left to right, so a decoded character is never looked at again.
-std::wstring DecodeText(const wchar_t* token, size_t length)
+void DecodeText(const wchar_t* token, size_t length, std::wstring& text)
 {
-    std::wstring text;
+    const wchar_t* amp = std::find(token, token + length, L'&');
+    text.assign(token, amp - token);
+    if (amp == token + length)
+        return;
     text.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = amp - token; i < length; ++i) {
         if (token[i] == L'&') {
             if (StartsWith(token, length, i, L"&amp;")) {
                 text += L'&';
@@ -49,7 +53,6 @@ std::wstring DecodeText(const wchar_t* token, size_t length)
         }
         text += token[i];
     }
-    return text;
 }
 
 std::wstring Trim(const std::wstring& text)
@@ -120,7 +123,7 @@ void XmlNode::SetEndTag(XmlNode* end)
 bool XmlNode::Parse(const wchar_t* token, size_t length)
 {
     if (m_type == TYPE_TEXT) {
-        m_name = DecodeText(token, length);
+        DecodeText(token, length, m_name);
         m_closed = true;
         return true;
     }
@@ -224,8 +227,11 @@ XmlNode* XmlParser::ReadNode(bool tag)
     const wchar_t terminator = tag ? L'>' : L'<';
     const wchar_t* start = m_text.get() + m_position;
     uint32_t end = m_position;
-    while (end < m_length && m_text[end] != terminator)
+    bool amp = false;
+    while (end < m_length && m_text[end] != terminator) {
+        amp = amp || m_text[end] == L'&';
         ++end;
+    }
     if (end >= m_length) {
         m_position = m_length;
         return nullptr;
@@ -237,7 +243,7 @@ XmlNode* XmlParser::ReadNode(bool tag)
 
     std::unique_ptr<XmlNode> node(new XmlNode(tag ? XmlNode::TYPE_NONE : XmlNode::TYPE_TEXT, m_open));
     bool parsed;
-    if (tag) {
+    if (tag && amp) {
         // In a tag every "&amp;" stands for "&", and nothing else is decoded.
         std::wstring token;
         token.reserve(length);
