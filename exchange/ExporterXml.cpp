@@ -1,8 +1,7 @@
 #include "exchange/ExporterXml.h"
-#include <stdarg.h>
-#include <stdio.h>
+#include <charconv>
+#include <wchar.h>
 #include "foundation/AppSettings.h"
-#include "foundation/Conversions.h"
 
 namespace {
 
@@ -39,38 +38,53 @@ const char kFooter[] =
     " </Tables>\r\n"
     "</DataBase>\r\n";
 
-void AppendFormat(std::string& out, const char* format, ...)
+// "%d", and with `width` 2 "%02d".
+void AppendNumber(std::string& out, int value, int width = 0)
 {
-    char buffer[128];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(buffer, sizeof(buffer), format, args);
-    va_end(args);
-    if (n > 0)
-        out.append(buffer, (size_t)n < sizeof(buffer) ? (size_t)n : sizeof(buffer) - 1);
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof(digits), value).ptr;
+    for (int pad = width - (int)(end - digits); pad > 0; --pad)
+        out += '0';
+    out.append(digits, end);
 }
 
-// One text as a data element: in UTF-8, with "&", "<" and ">" as entities,
-// and, unless `keepQuotes`, a double quote as an apostrophe.
-void AppendData(std::string& out, LPCWSTR text, bool keepQuotes)
+// "%d.%02d.%02d %02d:%02d:%02d"
+void AppendDateTime(std::string& out, int year, int month, int day, int hour, int minute, int second)
 {
-    out += "<data>";
-    CStringA utf8 = WideToUtf8(text);
-    for (char c : utf8.str()) {
-        switch (c) {
-        case '"': out += keepQuotes ? '"' : '\''; break;
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c; break;
-        }
+    AppendNumber(out, year);
+    const int parts[] = {month, day, hour, minute, second};
+    for (int i = 0; i < 5; ++i) {
+        out += ".. ::"[i];
+        AppendNumber(out, parts[i], 2);
     }
-    out += "</data>";
 }
 
 void AppendNumberData(std::string& out, int value)
 {
-    AppendFormat(out, "<data>%d</data>", value);
+    out += "<data>";
+    AppendNumber(out, value);
+    out += "</data>";
+}
+
+// One text as a data element: in UTF-8, with "&", "<" and ">" as entities,
+// and, unless `keepQuotes`, a double quote as an apostrophe.
+template <size_t N>
+void AppendData(std::string& out, const WCHAR (&field)[N], bool keepQuotes)
+{
+    out += "<data>";
+    // Three bytes for every UTF-16 unit are enough.
+    char utf8[N * 3];
+    int length = WideCharToMultiByte(CP_UTF8, 0, field, (int)wcsnlen(field, N), utf8, (int)sizeof(utf8), NULL, NULL);
+    for (int i = 0; i < length; ++i) {
+        switch (utf8[i]) {
+        case '"': out += keepQuotes ? '"' : '\''; break;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default: out += utf8[i]; break;
+        }
+    }
+    out += "</data>";
 }
 
 } // namespace
@@ -88,12 +102,15 @@ bool CExporterXml::Open(LPCWSTR fileName)
         "<DataBase name=\"Folionex\" version=\"1.0\">\r\n"
         " <Properties>\r\n"
         "  <Program>\r\n";
-    AppendFormat(header, "   <Name>Folionex #%d</Name>\r\n", kProgramType);
+    header += "   <Name>Folionex #";
+    AppendNumber(header, kProgramType);
+    header += "</Name>\r\n";
     header += "   <Version>" + version.str() + "</Version>\r\n";
     header += "   <Compiled>" + BuildDate() + " " __TIME__ "</Compiled>\r\n";
     header += "  </Program>\r\n";
-    AppendFormat(header, "  <Created>%d.%02d.%02d %02d:%02d:%02d</Created>\r\n", now.wYear, now.wMonth, now.wDay,
-                 now.wHour, now.wMinute, now.wSecond);
+    header += "  <Created>";
+    AppendDateTime(header, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    header += "</Created>\r\n";
     header +=
         " </Properties>\r\n"
         " <Tables>\r\n"
@@ -104,7 +121,6 @@ bool CExporterXml::Open(LPCWSTR fileName)
 
 bool CExporterXml::WriteRecord(const CUgyiratRecord& record)
 {
-    const DBTIMESTAMP& d = record.Datum;
     m_row.assign("    <Row>");
     AppendNumberData(m_row, record.Ev);
     AppendNumberData(m_row, record.Nr);
@@ -112,8 +128,10 @@ bool CExporterXml::WriteRecord(const CUgyiratRecord& record)
     AppendData(m_row, record.EllenfelNeve, false);
     AppendData(m_row, record.UgyJellege, false);
     AppendData(m_row, record.Megjegyzes, false);
-    AppendFormat(m_row, "<data>%d.%02d.%02d %02d:%02d:%02d</data>", (int)d.year, (int)d.month, (int)d.day,
-                 (int)d.hour, (int)d.minute, (int)d.second);
+    m_row += "<data>";
+    const DBTIMESTAMP& d = record.Datum;
+    AppendDateTime(m_row, d.year, d.month, d.day, d.hour, d.minute, d.second);
+    m_row += "</data>";
     AppendData(m_row, record.CC, true);
     AppendData(m_row, record.Hataridok, false);
     AppendNumberData(m_row, record.Allapot);
