@@ -417,6 +417,72 @@ TEST(XmlPathFilterTest, Matches)
     EXPECT_FALSE(any.Matches(parser.NextNode())); // an end tag
 }
 
+// While it lives, the program's requests for exactly `size` bytes of memory
+// fail; the others go through.
+class CFailingAllocation
+{
+public:
+    explicit CFailingAllocation(size_t size)
+        : m_hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&Malloc))
+    {
+        s_size = size;
+        s_malloc = reinterpret_cast<Function>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc"));
+    }
+    bool Hooked() const { return m_hook.Hooked(); }
+
+private:
+    typedef void*(__cdecl* Function)(size_t);
+    static void* __cdecl Malloc(size_t size) { return size == s_size ? NULL : s_malloc(size); }
+
+    CImportHook m_hook;
+    static size_t s_size;
+    static Function s_malloc;
+};
+size_t CFailingAllocation::s_size;
+CFailingAllocation::Function CFailingAllocation::s_malloc;
+
+// Memory that runs out: Load fails with its line, NextNode ends the reading.
+TEST_F(XmlParserLoadTest, MemoryRunningOut)
+{
+    const std::string file = "<?xml ?><a>" + std::string(1000, 'x') + "</a>";
+    CString path = folder / L"small.xml";
+    ASSERT_TRUE(WriteFileBytes(path, file));
+    struct Case
+    {
+        size_t size;
+        const wchar_t* log;
+    };
+    const Case cases[] = {
+        {file.size() + 1, L"XmlParser - Out of memory reading 1015 bytes! "},
+        {(file.size() + 1) * sizeof(wchar_t), L"XmlParser - Out of memory converting 1015 bytes! "},
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(LogPath());
+        bool loaded;
+        {
+            CFailingAllocation failing(c.size);
+            ASSERT_TRUE(failing.Hooked());
+            loaded = parser.Load(path);
+        }
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(ReadLog(LogPath()), Shown{c.log + std::wstring(path)});
+    }
+
+    ASSERT_TRUE(parser.Load(path));
+    XmlNode* declaration = parser.NextNode();
+    XmlNode* next;
+    {
+        CFailingAllocation failing(sizeof(XmlNode));
+        next = parser.NextNode();
+    }
+    EXPECT_EQ(Show(declaration), L"1:xml");
+    EXPECT_EQ(next, nullptr);
+    EXPECT_EQ(parser.GetPosition(), parser.GetLength());
+    EXPECT_EQ(parser.NextNode(), nullptr);
+    EXPECT_EQ(parser.GetRoot(), nullptr);
+    EXPECT_EQ(parser.GetProlog().size(), 1u);
+}
+
 // Hostile files through Load: no crash, a bounded reading, the invariants.
 TEST_F(XmlParserLoadTest, HostileFiles)
 {
