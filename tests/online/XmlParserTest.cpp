@@ -34,21 +34,6 @@ std::string WrittenBackup(const CString& path)
     return ReadFileBytes(path);
 }
 
-std::vector<std::wstring> ReadLog(const CString& path)
-{
-    std::string bytes = ReadFileBytes(path);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start), rest;
-            lines.push_back(SplitStamp(line, &rest) ? rest : line);
-            start = i + 1;
-        }
-    return lines;
-}
-
 class XmlParserLoadTest : public ::testing::Test
 {
 protected:
@@ -106,13 +91,13 @@ TEST_F(XmlParserLoadTest, FailuresAreLoggedAndLeaveTheParserEmpty)
         EXPECT_FALSE(LoadBytes(c.bytes, &path));
         EXPECT_EQ(parser.GetLength(), 0u);
         EXPECT_EQ(parser.NextNode(), nullptr);
-        EXPECT_EQ(ReadLog(LogPath()), Shown{c.log + std::wstring(path)});
+        EXPECT_EQ(ReadLogTexts(LogPath()), Shown{c.log + std::wstring(path)});
     }
 
     DeleteFileW(LogPath());
     CString missing = folder / L"nincs.xml";
     EXPECT_FALSE(parser.Load(missing));
-    EXPECT_EQ(ReadLog(LogPath()), Shown{L"XmlParser - File open error (2)! " + std::wstring(missing)});
+    EXPECT_EQ(ReadLogTexts(LogPath()), Shown{L"XmlParser - File open error (2)! " + std::wstring(missing)});
 
     // Held open without sharing by another program.
     CString locked = folder / L"locked.xml";
@@ -122,7 +107,7 @@ TEST_F(XmlParserLoadTest, FailuresAreLoggedAndLeaveTheParserEmpty)
     DeleteFileW(LogPath());
     EXPECT_FALSE(parser.Load(locked));
     CloseHandle(h);
-    EXPECT_EQ(ReadLog(LogPath()), Shown{L"XmlParser - File open error (32)! " + std::wstring(locked)});
+    EXPECT_EQ(ReadLogTexts(LogPath()), Shown{L"XmlParser - File open error (32)! " + std::wstring(locked)});
 }
 
 TEST_F(XmlParserLoadTest, TooLongOrTooLargeFilesFailWithTheirOwnLine)
@@ -130,7 +115,7 @@ TEST_F(XmlParserLoadTest, TooLongOrTooLargeFilesFailWithTheirOwnLine)
     DeleteFileW(LogPath());
     CString huge = SizedFile(L"huge.xml", 0x100000000LL + 10);
     EXPECT_FALSE(parser.Load(huge));
-    EXPECT_EQ(ReadLog(LogPath()), Shown{L"XmlParser - File too long (4294967306 byte)! " + std::wstring(huge)});
+    EXPECT_EQ(ReadLogTexts(LogPath()), Shown{L"XmlParser - File too long (4294967306 byte)! " + std::wstring(huge)});
     DeleteFileW(huge);
 
     if (sizeof(void*) == 4) {
@@ -138,7 +123,7 @@ TEST_F(XmlParserLoadTest, TooLongOrTooLargeFilesFailWithTheirOwnLine)
         DeleteFileW(LogPath());
         CString large = SizedFile(L"large.xml", 0x7FFFFFF0LL);
         EXPECT_FALSE(parser.Load(large));
-        EXPECT_EQ(ReadLog(LogPath()),
+        EXPECT_EQ(ReadLogTexts(LogPath()),
                   Shown{L"XmlParser - Out of memory reading 2147483632 bytes! " + std::wstring(large)});
         DeleteFileW(large);
     }
@@ -465,7 +450,7 @@ TEST_F(XmlParserLoadTest, MemoryRunningOut)
             loaded = parser.Load(path);
         }
         EXPECT_FALSE(loaded);
-        EXPECT_EQ(ReadLog(LogPath()), Shown{c.log + std::wstring(path)});
+        EXPECT_EQ(ReadLogTexts(LogPath()), Shown{c.log + std::wstring(path)});
     }
 
     ASSERT_TRUE(parser.Load(path));
