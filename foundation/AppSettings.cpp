@@ -1,6 +1,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "app/InstanceList.h"
+#include "app/InstanceSelectDlg.h"
 #include "afxapp.h"
 #include "afxwin.h"
 #include <shlobj.h>
@@ -274,8 +275,10 @@ bool CAppSettings::SelectInstanceByPopup()
     int index = 0;
     if (list.GetCount() > 1 || shiftDown) {
         LogLine(L"Show SelectInstance popup");
-        if (!RunInstanceSelection(list, index))
+        CInstanceSelectDlg dlg(list, NULL);
+        if (dlg.DoModal() != IDOK)
             return false;
+        index = dlg.m_nSelected;
     }
     m_strInstanceKey = list.GetKey(index);
     LogResetPath();
