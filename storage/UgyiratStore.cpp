@@ -1,5 +1,6 @@
 #include "storage/UgyiratStore.h"
 #include "exchange/Exporter.h"
+#include "exchange/ExporterXml.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "storage/ConnectionManagerSqlServer.h"
@@ -315,6 +316,12 @@ bool CUgyiratStore::ExportHtml(LPCWSTR fileName)
 bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
 {
     CExporterCSV exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportXml(LPCWSTR fileName)
+{
+    CExporterXml exporter;
     return exporter.Export(m_pTable, fileName);
 }
 

@@ -49,6 +49,8 @@ public:
     bool ExportRtf(LPCWSTR fileName);
     bool ExportHtml(LPCWSTR fileName);
     bool ExportCsv(LPCWSTR fileName);
+    // The backup XML that the online backup uploads.
+    bool ExportXml(LPCWSTR fileName);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);

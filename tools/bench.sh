@@ -25,5 +25,5 @@ echo "== stats_benchmark (the statistics dialog: the count, the whole initialisa
 "${wine_run[@]}" "$dir/bin/stats_benchmark.exe" "${1:-100000}"
 echo "== import_benchmark (the clipboard import: cut a pasted table into rows and cells, validate every row)"
 "${wine_run[@]}" "$dir/bin/import_benchmark.exe" "${1:-100000}"
-echo "== export_benchmark (the case table exported to text, HTML and RTF; the bare read and writes beside)"
+echo "== export_benchmark (the case table exported to text, HTML, RTF and XML, the bare read and writes beside; the XML read back)"
 "${wine_run[@]}" "$dir/bin/export_benchmark.exe" "${1:-100000}"
