@@ -8,9 +8,12 @@
 // the temporary file goes and the destination stays as it was.
 #pragma once
 #include <windows.h>
+#include <vector>
 #include "afxstr.h"
+#include "storage/UgyiratRecord.h"
 
 class CProgress;
+class XmlParser;
 
 class CTransferJob
 {
@@ -143,6 +146,52 @@ public:
     CString m_source;
     CString m_destination;
     CString m_password;
+};
+
+// Reads one Row element of the backup XML by position, from the node after
+// the Row's start tag: each "data" start element is the next field (0 Ev,
+// 1 Nr, 2-5 the texts cut to 200 characters, 6 Datum from exactly 19
+// characters "YYYY-MM-DD hh:mm:ss", 7 CC cut to 48, 8 Hataridok cut to 1024,
+// 9 Allapot; further fields are counted and ignored). An empty element keeps
+// its field; any node but a text or the "data" end tag after a "data" start
+// ends the row. True when at least 8 fields were counted. The record is
+// expected zero-filled.
+bool ReadXmlRow(XmlParser& parser, CUgyiratRecord& record);
+
+// The cases of a backup XML, appended to the caller's vector.
+class CTransferJob_LoadFromXml : public CTransferJob
+{
+public:
+    CTransferJob_LoadFromXml(LPCWSTR xmlPath, std::vector<CUgyiratRecord>* records);
+    bool Run() override;
+    int GetStepCount() override { return 20; }
+
+    CString m_xmlPath;
+    std::vector<CUgyiratRecord>* m_pRecords;
+};
+
+// Case keys present in both the download and the current data, only in the
+// current data, and downloaded records only in the download.
+struct CCompareCounts
+{
+    int m_nBoth;
+    int m_nOnlyCurrent;
+    int m_nOnlyDownloaded;
+};
+
+// Compares downloaded records with the case store of the application's data
+// holder. An empty store leaves the counts as they were. In both: distinct
+// store keys found in the download; only current: the store's count less
+// that; only downloaded: downloaded records whose key the store lacks.
+class CTransferJob_CompareDB : public CTransferJob
+{
+public:
+    CTransferJob_CompareDB(const std::vector<CUgyiratRecord>* records, CCompareCounts* counts);
+    bool Run() override;
+    int GetStepCount() override { return 20; }
+
+    const std::vector<CUgyiratRecord>* m_pRecords;
+    CCompareCounts* m_pCounts;
 };
 
 // A file written under a temporary name in the folder of its destination.

@@ -59,6 +59,16 @@ void CTransferManager::AddDecrypt(LPCWSTR source, LPCWSTR destination, LPCWSTR p
     AddJob(new CTransferJob_Decrypt(source, destination, password));
 }
 
+void CTransferManager::AddLoadFromXml(LPCWSTR xmlPath, std::vector<CUgyiratRecord>* records)
+{
+    AddJob(new CTransferJob_LoadFromXml(xmlPath, records));
+}
+
+void CTransferManager::AddCompareDB(const std::vector<CUgyiratRecord>* records, CCompareCounts* counts)
+{
+    AddJob(new CTransferJob_CompareDB(records, counts));
+}
+
 CTransferJob* CTransferManager::NextRunFirstJob()
 {
     for (CTransferJob* job : m_jobs) {

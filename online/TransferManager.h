@@ -42,6 +42,8 @@ public:
     void AddExtractFromZIP(LPCWSTR archivePath, LPCWSTR outputPath);
     void AddEncrypt(LPCWSTR source, LPCWSTR destination, LPCWSTR password);
     void AddDecrypt(LPCWSTR source, LPCWSTR destination, LPCWSTR password);
+    void AddLoadFromXml(LPCWSTR xmlPath, std::vector<CUgyiratRecord>* records);
+    void AddCompareDB(const std::vector<CUgyiratRecord>* records, CCompareCounts* counts);
     // Appends a job; the manager owns it from now on.
     void AddJob(CTransferJob* job);
 

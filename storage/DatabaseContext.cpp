@@ -59,8 +59,18 @@ bool Continued(int answer)
 
 } // namespace
 
+namespace {
+CDatabaseContext* g_pApplicationContext = NULL;
+}
+
+CDatabaseContext* CDatabaseContext::GetApplicationContext()
+{
+    return g_pApplicationContext;
+}
+
 CDatabaseContext::CDatabaseContext() : m_pStore(NULL), m_pConnection(NULL)
 {
+    g_pApplicationContext = this;
     CtUgyirat_SqlServer* table = new CtUgyirat_SqlServer;
     m_pConnection = new CConnectionManagerSqlServer;
     CConnectionManagerSqlServer::SetApplicationManager(m_pConnection);
@@ -70,6 +80,8 @@ CDatabaseContext::CDatabaseContext() : m_pStore(NULL), m_pConnection(NULL)
 
 CDatabaseContext::~CDatabaseContext()
 {
+    if (g_pApplicationContext == this)
+        g_pApplicationContext = NULL;
     delete m_pStore;
     m_pStore = NULL;
     delete m_pConnection;
