@@ -129,11 +129,13 @@ bool CTransferJob_LoadFromXml::Run()
             XmlNode* node = parser.NextNode();
             if (!node || !filter.Matches(node))
                 continue;
-            CUgyiratRecord record;
-            ZeroRecord(record);
-            if (!ReadXmlRow(parser, record))
+            // Read in place: a record is some 3.8 KB.
+            m_pRecords->emplace_back();
+            ZeroRecord(m_pRecords->back());
+            if (!ReadXmlRow(parser, m_pRecords->back())) {
+                m_pRecords->pop_back();
                 continue;
-            m_pRecords->push_back(record);
+            }
             ++appended;
             int value = (int)((uint64_t)parser.GetPosition() * 20 / length);
             if (value > posted) {
