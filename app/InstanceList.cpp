@@ -1,5 +1,6 @@
 #include "app/InstanceList.h"
 #include "afxapp.h"
+#include "foundation/Log.h"
 
 LPCWSTR GetDefaultInstanceKey()
 {
@@ -82,5 +83,30 @@ bool RunInstanceSelection(CInstanceList& /*list*/, int& index)
 {
     // Until the selection dialog exists the first instance is taken.
     index = 0;
+    return true;
+}
+
+CString CRegistryInstanceChooser::Resolve(LPCWSTR requestedKey)
+{
+    CInstanceList list;
+    return list.Resolve(requestedKey);
+}
+
+CString CRegistryInstanceChooser::DefaultKey()
+{
+    return GetDefaultInstanceKey();
+}
+
+bool CRegistryInstanceChooser::Choose(bool askAlways, CString& key)
+{
+    CInstanceList list;
+    list.Load();
+    int index = 0;
+    if (list.GetCount() > 1 || askAlways) {
+        LogLine(L"Show SelectInstance popup");
+        if (!RunInstanceSelection(list, index))
+            return false;
+    }
+    key = list.GetKey(index);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <vector>
 #include "afxstr.h"
+#include "foundation/AppSettings.h"
 
 struct CInstanceInfo
 {
@@ -34,3 +35,13 @@ LPCWSTR GetDefaultInstanceKey();
 
 // Lets the user pick an instance of the list; false when cancelled.
 bool RunInstanceSelection(CInstanceList& list, int& index);
+
+// The application's chooser of the start-up instance: the registered
+// instances and the selection dialog.
+class CRegistryInstanceChooser : public CInstanceChooser
+{
+public:
+    CString Resolve(LPCWSTR requestedKey) override;
+    CString DefaultKey() override;
+    bool Choose(bool askAlways, CString& key) override;
+};

@@ -24,6 +24,10 @@ public:
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
+    // Offline: the records are read-only copies (from the backup file, or
+    // kept after a failed backup); only a central load ends it.
+    bool IsOffline() const { return m_bOffline; }
+    void SwitchOffline() { m_bOffline = true; }
 
     CUgyiratRecord* Find(int key);
     int GetNextNr(int year);
