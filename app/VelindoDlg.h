@@ -72,11 +72,6 @@ public:
     // The text of filter entry i.
     static LPCWSTR FilterText(int i);
 
-    // Saves a case of the edit dialog; on a refusal the user is told and
-    // false comes back, so the dialog can be shown again with the entry.
-    bool InsertCase(const CUgyiratRecord& record);
-    bool UpdateCase(int oldKey, const CUgyiratRecord& record);
-
     LONG GetBusyCount() const { return m_nBusy; }
     volatile LONG* BusyCounter() { return &m_nBusy; }
     const CString& GetCutOffText() const { return m_strCutOff; }
@@ -124,6 +119,9 @@ private:
     void Reload();
     void CreateListColumns() { m_list.CreateListColumns(); }
     int GetSelectedRow() const;
+    // The row that shows the case of the key, or -1.
+    int RowOfKey(int key) const;
+    void SelectRow(int row, UINT state);
     void Refuse(LPCWSTR text);
     void CaptureDesignRect(int id, CRect& rect);
     void MoveControl(int id, const CRect& rect, bool invalidate);
@@ -152,6 +150,9 @@ private:
     bool m_bEditEnabled;
     // "FOLIONEX_LOCKUI" 0 is in force: a background backup reads the store.
     bool m_bLockedByWorker;
+    // The range of the running work ("FOLIONEX_PROGRESS" start records); 1
+    // until the first start. The dialog lives for the whole run.
+    UINT m_nProgressRange;
     volatile LONG m_nBusy;
     BackgroundProcess* m_pWorker;
 };
