@@ -44,6 +44,10 @@ const UINT kStyleContinueAbort = 0x37;      // warning icon, "&Tovább" and "&Me
 const UINT kStyleThreeWay = 0x20000033;     // warning icon, yes/no/cancel with own captions
 const UINT kStyleWarnOnce = 0x01000030;     // warning icon, OK, "Ne kérdezze többet!"
 
+// The offline warning is shown unless this value is 0; its check box writes 0.
+const wchar_t kProfileShowWarningOffline[] = L"ShowWarningOffline";
+const int kDefaultShowWarningOffline = 1;
+
 // A box that could not be shown answers -1: that is no choice at all.
 bool Continued(int answer)
 {
@@ -79,9 +83,11 @@ bool CDatabaseContext::ReloadSettings()
 
 bool CDatabaseContext::RunWizard()
 {
-    // The database wizard is not part of this build: the caller asks again.
+    // The database wizard is not part of this build. The central load that
+    // follows it still runs: a user who has started the server meanwhile
+    // can go on.
     LogLine(L"RunWizard: the database wizard is not available");
-    return false;
+    return m_pStore->LoadFromDatabase();
 }
 
 bool CDatabaseContext::RestoreIntoBackup()
@@ -155,10 +161,10 @@ bool CDatabaseContext::LoadAtStartup(CWnd* splash)
 
     if (m_pStore->LoadFromBackup()) {
         CAppSettings* settings = GetAppSettings();
-        if (!settings || settings->GetProfileInt(L"ShowWarningOffline", 1) != 0) {
+        if (!settings || settings->GetProfileInt(kProfileShowWarningOffline, kDefaultShowWarningOffline) != 0) {
             int answer = XMessageBox(NULL, kTextLastOffline, kCaptionOffline, kStyleWarnOnce);
             if (answer != -1 && (answer & XMB_CHECK_DONTASK) && settings)
-                settings->WriteProfileInt(L"ShowWarningOffline", 0);
+                settings->WriteProfileInt(kProfileShowWarningOffline, 0);
         }
         return true;
     }

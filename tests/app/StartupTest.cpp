@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <atomic>
+#include <functional>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <thread>
@@ -48,10 +50,14 @@ bool HasLine(const std::vector<std::wstring>& lines, const std::wstring& prefix)
 }
 
 // What the user does with a box of a caption: the buttons to click in turn
-// (a check box first, then the answer).
+// (a check box first, then the answer). Before them, `before` runs (the
+// world changes while the box is open); with `quit` the program's thread is
+// told to quit instead, so the box ends without an answer.
 struct Answer
 {
     std::vector<int> buttons;
+    std::function<void()> before;
+    bool quit = false;
     int times = 0; // boxes answered so far
 };
 
@@ -225,6 +231,10 @@ protected:
                     seen[h] = GetTickCount();
                     ++it->second.times;
                     shown.push_back(caption);
+                    if (it->second.before)
+                        it->second.before();
+                    if (it->second.quit)
+                        PostThreadMessageW(GetWindowThreadProcessId(h, NULL), WM_QUIT, 0, 0);
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
@@ -339,15 +349,18 @@ TEST_F(StartupTest, OnlineWithTheServerUpLoadsTheCentralCases)
 
 TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
 {
+    // "&Megszakít" ends the program although the backup's cases were loaded.
     struct Case {
         int button;
         DWORD wantOnline;
         bool loaded;
-    } cases[] = {{11, 0, true}, {3, 1, false}}; // "&Tovább", "&Megszakít"
+        bool mainWindow;
+    } cases[] = {{11, 0, true, true}, {3, 1, true, false}}; // "&Tovább", "&Megszakít"
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button);
         Clean();
         shown.clear();
+        sawMainWindow = false;
         server.Reset();
         server.SetDown(true);
         BackupCases(L"Iroda", 2);
@@ -355,7 +368,9 @@ TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
         EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
         auto log = LogTexts(L"Iroda");
         EXPECT_TRUE(HasLine(log, L"Load from database failed!"));
-        EXPECT_TRUE(HasLine(log, L"Load from backup "));
+        std::wstring loaded = L"Load from backup " + std::wstring(DataFolderPath(L"Iroda")) + L"Folionex.bkp 2";
+        EXPECT_EQ(HasLine(log, loaded), c.loaded);
+        EXPECT_EQ(sawMainWindow, c.mainWindow);
         EXPECT_EQ(Number(L"Iroda", L"Online"), c.wantOnline);
         EXPECT_EQ(log.back(), L"Exit instance");
     }
@@ -385,6 +400,51 @@ TEST_F(StartupTest, NoSourceAtAllOffersConnectDownloadExit)
     auto log = LogTexts(L"Iroda");
     EXPECT_TRUE(HasLine(log, L"Load from backup failed!"));
     EXPECT_EQ(log.back(), L"Exit instance");
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+}
+
+TEST_F(StartupTest, AStartUpBoxEndedWithoutAnAnswerChangesNoValue)
+{
+    // The program is told to quit while the box is open: the box answers -1,
+    // which is neither "&Tovább" nor a ticked check box.
+    struct Case {
+        const wchar_t* caption;
+        DWORD online;       // "Online" before the start
+        const wchar_t* value;
+        DWORD want;         // 0xDEAD: not written
+    } cases[] = {
+        {kCentralCaption, 1, L"Online", 1},                 // central database down, backup present
+        {kOfflineCaption, 0, L"ShowWarningOffline", 0xDEAD}, // the offline warning
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CStringA(c.caption).GetString());
+        Clean();
+        shown.clear();
+        server.Reset();
+        server.SetDown(true);
+        BackupCases(L"Iroda", 2);
+        SetValue(L"Iroda", L"Online", c.online);
+        Answer quit;
+        quit.quit = true;
+        EXPECT_NE(Run(L"Iroda", {{c.caption, quit}}), (DWORD)-1);
+        EXPECT_EQ(shown, std::vector<std::wstring>{c.caption});
+        EXPECT_EQ(Number(L"Iroda", c.value), c.want);
+    }
+}
+
+TEST_F(StartupTest, OnlineWithNothingLoadedConnectsWhenTheServerIsBackUp)
+{
+    CentralCases(2);
+    server.SetDown(true);
+    Answer connect{{IDYES}}; // "Kapcsolódás", once the server is up again
+    connect.before = [&] { server.SetDown(false); };
+    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, connect}}), 0u);
+    EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
+    auto log = LogTexts(L"Iroda");
+    auto wizard = std::find(log.begin(), log.end(), L"RunWizard: the database wizard is not available");
+    ASSERT_NE(wizard, log.end());
+    EXPECT_NE(std::find(wizard, log.end(), L"Load from database 2"), log.end()) << "the central load after it";
+    EXPECT_TRUE(sawMainWindow);
     EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
 }
 
