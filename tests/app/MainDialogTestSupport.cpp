@@ -51,7 +51,7 @@ void MainDialogFixture::SetUp()
 void MainDialogFixture::TearDown()
 {
     theApp.m_pMainWnd = NULL;
-    env.Settings().SetMainDialog(NULL, NULL);
+    env.Settings().SetMainWindow(NULL);
     theApp.m_pDatabase = NULL;
     delete database;
     database = nullptr;
