@@ -101,6 +101,7 @@ BEGIN_MESSAGE_MAP(CVelindoDlg, CDialogEx)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_WM_SIZE()
+    ON_WM_MOVE()
     ON_WM_GETMINMAXINFO()
     ON_WM_TIMER()
     ON_WM_HOTKEY()
@@ -129,8 +130,8 @@ BEGIN_MESSAGE_MAP(CVelindoDlg, CDialogEx)
 END_MESSAGE_MAP()
 
 CVelindoDlg::CVelindoDlg(CWnd* pParent)
-    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bEsc(false), m_bEditEnabled(false), m_bLockedByWorker(false),
-      m_nProgressRange(1), m_nBusy(0), m_pWorker(NULL)
+    : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bHaveLastNormal(false), m_bEsc(false), m_bEditEnabled(false),
+      m_bLockedByWorker(false), m_nProgressRange(1), m_nBusy(0), m_pWorker(NULL)
 {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
 }
@@ -904,7 +905,7 @@ void CVelindoDlg::OnExit()
         LogLine(L"Create backup at exit - stop");
     }
 
-    CWindowMetrics().Save();
+    CWindowMetrics().Save(m_bHaveLastNormal ? &m_rcLastNormal : NULL);
 
     // The background worker is not part of this build (m_pWorker stays null).
 
@@ -953,9 +954,24 @@ void CVelindoDlg::MoveControl(int id, const CRect& rect, bool invalidate)
         ::InvalidateRect(child, NULL, FALSE);
 }
 
+void CVelindoDlg::RememberNormalRect()
+{
+    if (::IsIconic(m_hWnd) || ::IsZoomed(m_hWnd))
+        return;
+    GetWindowRect(&m_rcLastNormal);
+    m_bHaveLastNormal = true;
+}
+
+void CVelindoDlg::OnMove(int x, int y)
+{
+    CDialogEx::OnMove(x, y);
+    RememberNormalRect();
+}
+
 void CVelindoDlg::OnSize(UINT nType, int cx, int cy)
 {
     CDialogEx::OnSize(nType, cx, cy);
+    RememberNormalRect();
     if (m_rcClient.IsRectEmpty() || nType == SIZE_MINIMIZED)
         return;
     int dx = cx - m_rcClient.Width();

@@ -87,6 +87,8 @@ protected:
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg void OnSize(UINT nType, int cx, int cy);
+    afx_msg void OnMove(int x, int y);
+    void RememberNormalRect();
     afx_msg void OnGetMinMaxInfo(MINMAXINFO* lpMMI);
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnHotKey(UINT nHotKeyId, UINT nKey1, UINT nKey2);
@@ -146,6 +148,10 @@ private:
     CRect m_rcStatus;
     CRect m_rcConnection;
     CRect m_rcConnect;
+    // The window's screen rectangle the last time it was neither minimised
+    // nor maximised; what a minimised exit stores.
+    CRect m_rcLastNormal;
+    bool m_bHaveLastNormal;
     bool m_bEsc;
     bool m_bEditEnabled;
     // "FOLIONEX_LOCKUI" 0 is in force: a background backup reads the store.

@@ -78,26 +78,33 @@ bool CWindowMetrics::Load()
     return true;
 }
 
-void CWindowMetrics::Save()
+bool CWindowMetrics::ChooseSavedRect(bool iconic, const WINDOWPLACEMENT& wp, const RECT* lastNormal,
+                                     const RECT& window, RECT* out)
+{
+    *out = window;
+    if (!iconic)
+        return wp.showCmd == SW_SHOWMAXIMIZED;
+    // A minimised window would store its icon position: keep what it comes
+    // back to instead.
+    if (wp.flags & WPF_RESTORETOMAXIMIZED)
+        return true;
+    *out = lastNormal ? *lastNormal : wp.rcNormalPosition;
+    return false;
+}
+
+void CWindowMetrics::Save(const RECT* lastNormal)
 {
     CWinApp* app = AfxGetApp();
     CWnd* wnd = app ? app->m_pMainWnd : NULL;
     if (!wnd || !::IsWindow(wnd->GetSafeHwnd()))
         return;
     HWND hwnd = wnd->GetSafeHwnd();
-    RECT r;
-    ::GetWindowRect(hwnd, &r);
+    RECT window;
+    ::GetWindowRect(hwnd, &window);
     WINDOWPLACEMENT wp = {sizeof(wp)};
     ::GetWindowPlacement(hwnd, &wp);
-    bool maximized = wp.showCmd == SW_SHOWMAXIMIZED;
-    // A minimised window would store its icon position: keep what it comes
-    // back to instead.
-    if (::IsIconic(hwnd)) {
-        if (wp.flags & WPF_RESTORETOMAXIMIZED)
-            maximized = true;
-        else
-            r = wp.rcNormalPosition;
-    }
+    RECT r;
+    bool maximized = ChooseSavedRect(::IsIconic(hwnd) != FALSE, wp, lastNormal, window, &r);
     CString section = Section();
     const int v[4] = {r.left, r.top, r.right, r.bottom};
     for (int i = 0; i < 4; ++i)
