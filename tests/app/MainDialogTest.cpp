@@ -184,6 +184,28 @@ protected:
         return keys;
     }
 
+    // Selects the row and posts the command; while its window (this caption)
+    // is open the list is rebuilt and shows two rows: Ctrl+0 (due today), or
+    // another workstation deletes 2024/2 and a reload (Enter) takes it out
+    // of the store. The window, or null.
+    enum Meanwhile { kFilterDueToday, kLoseCase2 };
+    HWND RunWhileTheListChanges(HWND main, int row, int command, LPCWSTR caption, Meanwhile meanwhile)
+    {
+        SelectRow(main, row);
+        PostCommand(main, command);
+        HWND wnd = WaitForWindow(L"#32770", caption);
+        if (!wnd)
+            return NULL;
+        if (meanwhile == kFilterDueToday) {
+            PostMessageW(main, WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
+        } else {
+            if (!server.Exec(L"Folionex", "DELETE FROM tUgyirat WHERE Ev = 2024 AND Nr = 2"))
+                return NULL;
+            PostCommand(main, 1008);
+        }
+        return WaitUntil([&] { return ItemCount(main) == 2; }) ? wnd : NULL;
+    }
+
     // Two more cases due today around one without a deadline. Rows: 2024/6,
     // 2024/5, 2024/4, 2024/3, 2024/2, 2024/1; Ctrl+0 (due today) leaves
     // 2024/6 and 2024/4.
@@ -534,13 +556,9 @@ TEST_F(MainDialogTest, DeleteRemovesTheConfirmedCaseWhenAHotKeyFiltersTheListMea
 {
     AddDueCases();
     Run([&](HWND main) {
-        SelectRow(main, 1);  // 2024/5
-        PostCommand(main, 1003);
-        HWND box = WaitForWindow(L"#32770", kWarning);
+        // 2024/5; after Ctrl+0 row 1 shows 2024/4.
+        HWND box = RunWhileTheListChanges(main, 1, 1003, kWarning, kFilterDueToday);
         ASSERT_TRUE(box);
-        // Ctrl+0 while the question is open: row 1 now shows 2024/4.
-        PostMessageW(main, WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
-        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 2; }));
         Click(Control(box, IDYES));
         EXPECT_TRUE(WaitForWindowGone(box));
         EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1028)) == L"2 / 5"; }));
@@ -554,15 +572,8 @@ TEST_F(MainDialogTest, DeleteRemovesTheConfirmedCaseWhenAHotKeyFiltersTheListMea
 TEST_F(MainDialogTest, DeleteOfACaseThatWentMeanwhileDeletesNothing)
 {
     Run([&](HWND main) {
-        SelectRow(main, 1);  // 2024/2
-        PostCommand(main, 1003);
-        HWND box = WaitForWindow(L"#32770", kWarning);
+        HWND box = RunWhileTheListChanges(main, 1, 1003, kWarning, kLoseCase2);
         ASSERT_TRUE(box);
-        // Another workstation deletes the case; a reload (Enter) meanwhile
-        // takes it out of the store.
-        ASSERT_TRUE(server.Exec(L"Folionex", "DELETE FROM tUgyirat WHERE Ev = 2024 AND Nr = 2"));
-        PostCommand(main, 1008);
-        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 2; }));
         Click(Control(box, IDYES));
         EXPECT_TRUE(WaitForWindowGone(box));
         Answer(kWarning,
@@ -582,13 +593,9 @@ TEST_F(MainDialogTest, ModifySelectsTheChangedCaseByItsKeyAfterTheListWasFiltere
 {
     AddDueCases();
     Run([&](HWND main) {
-        SelectRow(main, 2);  // 2024/4
-        PostCommand(main, 1002);
-        HWND edit = WaitForWindow(L"#32770", kEditCaption);
+        // 2024/4; after Ctrl+0 it stands in row 1.
+        HWND edit = RunWhileTheListChanges(main, 2, 1002, kEditCaption, kFilterDueToday);
         ASSERT_TRUE(edit);
-        // Ctrl+0 while the dialog is open: 2024/4 moves to row 1.
-        PostMessageW(main, WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
-        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 2; }));
         SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Lejár ma, módosítva");
         Click(Control(edit, IDOK));
         EXPECT_TRUE(WaitForWindowGone(edit));
@@ -602,13 +609,8 @@ TEST_F(MainDialogTest, ModifySelectsTheChangedCaseByItsKeyAfterTheListWasFiltere
 TEST_F(MainDialogTest, ModifyOfACaseDeletedWhileTheDialogWasOpenSaysSoAndWritesNothing)
 {
     Run([&](HWND main) {
-        SelectRow(main, 1);  // 2024/2
-        PostCommand(main, 1002);
-        HWND edit = WaitForWindow(L"#32770", kEditCaption);
+        HWND edit = RunWhileTheListChanges(main, 1, 1002, kEditCaption, kLoseCase2);
         ASSERT_TRUE(edit);
-        ASSERT_TRUE(server.Exec(L"Folionex", "DELETE FROM tUgyirat WHERE Ev = 2024 AND Nr = 2"));
-        PostCommand(main, 1008);
-        EXPECT_TRUE(WaitUntil([&] { return ItemCount(main) == 2; }));
         SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Visszahozott");
         Click(Control(edit, IDOK));
         Answer(kWarning, L"A kiválasztott ügyirat már nem létezik (időközben törölték). A lista frissül.", IDOK);
