@@ -229,15 +229,21 @@ TEST_F(EditDlgTest, BoundsOfNumberYearRemarkNamesAndDeadlines)
         {IDC_IKT_UGYJELLEGE, NULL, L"Az ügy jellege legfeljebb 200 karakter lehet!"},
     };
     const CString longName(L'x', 201);
+    DWORD uiThread = GetCurrentThreadId();
     for (const Case& c : cases) {
         window_test::CMessageBoxCatcher catcher;
         bool stayedOpen = false;
         EditCaseResult result = Drive([&] { return RunNewCaseDialog(*store); }, [&](HWND wnd) {
             // A text set by the program passes the field's limit; typing cannot.
-            SetWindowTextW(Control(wnd, c.id), c.text ? c.text : (LPCWSTR)longName);
+            HWND field = Control(wnd, c.id);
+            SetWindowTextW(field, c.text ? c.text : (LPCWSTR)longName);
             ClickId(wnd, IDOK);
-            WaitUntil([&] { return !catcher.boxes.empty(); }, 3000);
-            Sleep(200);
+            // The refusal is over when the focus is back on the field (the
+            // click took it to the OK button, the box took it next).
+            EXPECT_TRUE(WaitUntil([&] {
+                HWND focus = FocusOf(uiThread);
+                return !catcher.boxes.empty() && (focus == field || IsChild(field, focus));
+            }));
             stayedOpen = IsWindowVisible(wnd) != FALSE;
             Cancel(wnd);
         });

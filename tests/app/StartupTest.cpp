@@ -235,13 +235,13 @@ protected:
                         it->second.before();
                     if (it->second.quit)
                         PostThreadMessageW(GetWindowThreadProcessId(h, NULL), WM_QUIT, 0, 0);
+                    // Posted clicks are handled in the order they were posted.
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
                             PostMessageW(button, BM_CLICK, 0, 0);
                         else
                             PostMessageW(h, WM_COMMAND, id, 0);
-                        Sleep(100);
                     }
                 } else if (caption == kCentralCaption || caption == kOfflineCaption) {
                     // Not expected: leave the program as the user would.
