@@ -2,6 +2,7 @@
 #include <time.h>
 #include <wchar.h>
 #include "afxapp.h"
+#include "app/AboutBox.h"
 #include "app/IktatoEditDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
@@ -726,7 +727,8 @@ void CVelindoDlg::OnSysCommand(UINT nID, LPARAM lParam)
     UINT command = nID & 0xFFF0;
     if (command == IDM_ABOUTBOX) {
         CBusyGuard guard(&m_nBusy);
-        LogLine(L"About box: not part of this build");
+        CAboutBox about;
+        about.DoModal();
         UpdateStatus();
     } else if (command == IDM_OPTIONS) {
         CBusyGuard guard(&m_nBusy);

@@ -88,3 +88,11 @@
 #define ID_CASE_MODIFY 32778
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
+
+// ---- About box and statistics ----
+#define IDD_ABOUTBOX 121
+#define IDC_ABOUT_VERSION 1035
+#define IDC_ABOUT_LINK 1036
+#define IDD_STATS 152
+#define IDC_STATS_LIST 1140
+// ---- end of about box and statistics ----

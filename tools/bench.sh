@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark folionex_oledb_standin
+build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark stats_benchmark folionex_oledb_standin
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -20,3 +20,5 @@ echo "== caselist_benchmark (row keys, search walk and one painted page of the c
 "${wine_run[@]}" "$dir/bin/caselist_benchmark.exe" "${1:-100000}"
 echo "== maindlg_benchmark (the main dialog's RefreshList after a keystroke in the search box)"
 "${wine_run[@]}" "$dir/bin/maindlg_benchmark.exe" "${1:-100000}"
+echo "== stats_benchmark (the statistics dialog: the count, the whole initialisation, a bare walk of the map)"
+"${wine_run[@]}" "$dir/bin/stats_benchmark.exe" "${1:-100000}"
