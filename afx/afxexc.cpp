@@ -1,5 +1,6 @@
 #include "afxexc.h"
 #include <wchar.h>
+#include "afxapp.h"
 
 namespace {
 
@@ -26,11 +27,12 @@ int CException::ReportError(UINT nType, UINT nMessageID) const
 {
     wchar_t text[512];
     if (!GetErrorMessage(text, 512)) {
-        if (nMessageID == 0 || ::LoadStringW(GetModuleHandleW(NULL), nMessageID, text, 512) <= 0)
+        if (nMessageID == AFX_IDP_INTERNAL_FAILURE)
+            lstrcpynW(text, L"Internal application error.", 512);
+        else if (nMessageID == 0 || ::LoadStringW(GetModuleHandleW(NULL), nMessageID, text, 512) <= 0)
             lstrcpynW(text, L"No error message is available.", 512);
     }
-    HWND owner = GetActiveWindow();
-    return ::MessageBoxW(owner, text, NULL, nType | MB_ICONEXCLAMATION);
+    return AfxMessageBox(text, nType | MB_ICONEXCLAMATION);
 }
 
 BOOL CMemoryException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnHelpContext) const
@@ -64,16 +66,16 @@ BOOL CComErrorException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
                              NULL, (DWORD)m_hr, 0, (LPWSTR)&sys, 0, NULL);
+    *lpszError = 0;
     if (n && sys) {
         while (n > 0 && (sys[n - 1] == L'\n' || sys[n - 1] == L'\r'))
             sys[--n] = 0;
         lstrcpynW(lpszError, sys, (int)nMaxError);
-        LocalFree(sys);
-    } else {
-        _snwprintf(lpszError, nMaxError, L"Unknown error 0x%0lX", (unsigned long)m_hr);
-        lpszError[nMaxError - 1] = 0;
     }
-    return TRUE;
+    if (sys)
+        LocalFree(sys);
+    // No text of the system's: the reporter's own text stands instead.
+    return *lpszError != 0;
 }
 
 void AfxThrowMemoryException() { throw new CMemoryException; }
@@ -87,11 +89,11 @@ void AfxReportException(CException* e)
     if (!e)
         return;
     if (!dynamic_cast<CUserException*>(e))
-        e->ReportError(MB_OK, 0);
+        e->ReportError(MB_OK, AFX_IDP_INTERNAL_FAILURE);
     e->Delete();
 }
 
 void AfxReportUnknownException()
 {
-    ::MessageBoxW(GetActiveWindow(), L"Internal application error.", NULL, MB_OK | MB_ICONEXCLAMATION);
+    AfxMessageBox(L"Internal application error.", MB_OK | MB_ICONEXCLAMATION);
 }

@@ -4,6 +4,10 @@
 #pragma once
 #include <windows.h>
 
+// The message id of ReportError's text "Internal application error.", for
+// an exception that has no text of its own.
+const UINT AFX_IDP_INTERNAL_FAILURE = 0xF108;
+
 class CException
 {
 public:
@@ -11,7 +15,8 @@ public:
     virtual ~CException() {}
     // Fills the buffer with the text a user should see; false when there is none.
     virtual BOOL GetErrorMessage(LPWSTR lpszError, UINT nMaxError, PUINT pnHelpContext = NULL) const;
-    // Shows the text in a message box, or nIDHelp's fallback when there is none.
+    // Shows the text in a message box captioned with the application's
+    // name, or nMessageID's text when there is none.
     virtual int ReportError(UINT nType = MB_OK, UINT nMessageID = 0) const;
     // Exceptions are thrown by pointer; the catcher calls Delete.
     void Delete() { delete this; }
@@ -40,7 +45,8 @@ class CUserException : public CException
 {
 };
 
-// An HRESULT raised as an exception; the text is the system's text for the code.
+// An HRESULT raised as an exception; the text is the system's text for the
+// code (none when the system has none).
 class CComErrorException : public CException
 {
 public:
@@ -58,6 +64,7 @@ private:
 [[noreturn]] void AfxThrowComErrorException(HRESULT hr);
 
 // Reports an exception that reached a window procedure the way the class
-// library does (its text, or "Internal application error.") and deletes it.
+// library does (its text, or "Internal application error.", captioned with
+// the application's name) and deletes it.
 void AfxReportException(CException* e);
 void AfxReportUnknownException();

@@ -14,6 +14,17 @@ T* TempGdiObject(HGDIOBJ h)
         h, [](T* p, void* handle) { p->m_hObject = (HGDIOBJ)handle; }, [](T* p) { p->m_hObject = NULL; });
 }
 
+// Selects the object into the context; NULL, with nothing selected, when
+// there is no context or no object, or the selection fails (the caller then
+// has no previous object to put back).
+HGDIOBJ SelectInto(HDC hDC, const CGdiObject* pObject)
+{
+    if (!hDC || !pObject || !pObject->GetSafeHandle())
+        return NULL;
+    HGDIOBJ hOld = ::SelectObject(hDC, pObject->GetSafeHandle());
+    return hOld == HGDI_ERROR ? NULL : hOld;
+}
+
 } // namespace
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject)
@@ -123,27 +134,27 @@ CDC* CDC::FromHandle(HDC hDC)
 
 CPen* CDC::SelectObject(CPen* pPen)
 {
-    return CPen::FromHandle((HPEN)::SelectObject(m_hDC, pPen->GetSafeHandle()));
+    return CPen::FromHandle((HPEN)SelectInto(m_hDC, pPen));
 }
 
 CBrush* CDC::SelectObject(CBrush* pBrush)
 {
-    return CBrush::FromHandle((HBRUSH)::SelectObject(m_hDC, pBrush->GetSafeHandle()));
+    return CBrush::FromHandle((HBRUSH)SelectInto(m_hDC, pBrush));
 }
 
 CFont* CDC::SelectObject(CFont* pFont)
 {
-    return CFont::FromHandle((HFONT)::SelectObject(m_hDC, pFont->GetSafeHandle()));
+    return CFont::FromHandle((HFONT)SelectInto(m_hDC, pFont));
 }
 
 CBitmap* CDC::SelectObject(CBitmap* pBitmap)
 {
-    return CBitmap::FromHandle((HBITMAP)::SelectObject(m_hDC, pBitmap->GetSafeHandle()));
+    return CBitmap::FromHandle((HBITMAP)SelectInto(m_hDC, pBitmap));
 }
 
 CGdiObject* CDC::SelectObject(CGdiObject* pObject)
 {
-    return CGdiObject::FromHandle(::SelectObject(m_hDC, pObject->GetSafeHandle()));
+    return CGdiObject::FromHandle(SelectInto(m_hDC, pObject));
 }
 
 CGdiObject* CDC::SelectStockObject(int nIndex)

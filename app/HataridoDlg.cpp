@@ -38,7 +38,20 @@ __time64_t FromSystemTime(const SYSTEMTIME& st)
     return _mktime64(&t);
 }
 
+// The calendar day of a time, comparable as one number.
+unsigned DayOf(const SYSTEMTIME& st)
+{
+    return (unsigned)st.wYear * 10000u + st.wMonth * 100u + st.wDay;
+}
+
 } // namespace
+
+bool IsDeadlineDateInRange(const SYSTEMTIME& st)
+{
+    SYSTEMTIME first, last;
+    GetDeadlineDateRange(first, last);
+    return DayOf(st) >= DayOf(first) && DayOf(st) <= DayOf(last);
+}
 
 void GetDeadlineDateRange(SYSTEMTIME& first, SYSTEMTIME& last)
 {
@@ -106,9 +119,7 @@ void CHataridoDlg::DoDataExchange(CDataExchange* pDX)
     }
     SYSTEMTIME st = {};
     __time64_t date = -1;
-    SYSTEMTIME first, last;
-    GetDeadlineDateRange(first, last);
-    if (m_datePicker.GetTime(&st) == GDT_VALID && st.wYear >= first.wYear && st.wYear <= last.wYear)
+    if (m_datePicker.GetTime(&st) == GDT_VALID && IsDeadlineDateInRange(st))
         date = FromSystemTime(st);
     if (date == -1) {
         pDX->PrepareCtrl(IDC_HAT_DATE);

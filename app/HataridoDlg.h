@@ -23,3 +23,5 @@ protected:
 
 // The days the deadline text can hold: the picker offers only these.
 void GetDeadlineDateRange(SYSTEMTIME& first, SYSTEMTIME& last);
+// Whether the day (the time of day aside) lies in that range.
+bool IsDeadlineDateInRange(const SYSTEMTIME& st);

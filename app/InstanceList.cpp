@@ -1,5 +1,6 @@
 #include "app/InstanceList.h"
 #include "afxapp.h"
+#include "exchange/SablonList.h"
 #include "foundation/Log.h"
 
 LPCWSTR GetDefaultInstanceKey()
@@ -32,12 +33,17 @@ int CInstanceList::Load()
     HKEY hApp = app ? app->GetAppRegistryKey() : NULL;
     if (!hApp)
         return 0;
+    // Below HKCU\Software\Orvane\Folionex the template list has its key
+    // among the instances; it is none of them.
+    bool sablonBeside = _wcsicmp(app->m_pszAppName, L"Folionex") == 0;
     DWORD index = 0;
     for (;; ++index) {
         wchar_t name[512];
         DWORD nameLen = 512;
         if (RegEnumKeyExW(hApp, index, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
+        if (sablonBeside && _wcsicmp(name, GetSablonKeyName()) == 0)
+            continue;
         CInstanceInfo info;
         info.key = name;
         HKEY hSub = NULL;
@@ -57,7 +63,7 @@ int CInstanceList::Load()
         m_items.push_back(info);
     }
     RegCloseKey(hApp);
-    return (int)index;
+    return (int)m_items.size();
 }
 
 CString CInstanceList::Resolve(LPCWSTR requestedKey)

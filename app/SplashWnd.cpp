@@ -63,9 +63,12 @@ BOOL CSplashWnd::OnEraseBkgnd(CDC* pDC)
     picture.LoadBitmap(IDB_SPLASH);
     CBitmap* old = memory.SelectObject(&picture);
     pDC->FillSolidRect(&client, kGround);
-    pDC->BitBlt((client.Width() - kPictureWidth) / 2, (client.Height() - kPictureHeight) / 2, kPictureWidth,
-                kPictureHeight, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    // Without a memory context or picture the ground alone is painted.
+    if (old) {
+        pDC->BitBlt((client.Width() - kPictureWidth) / 2, (client.Height() - kPictureHeight) / 2, kPictureWidth,
+                    kPictureHeight, &memory, 0, 0, SRCCOPY);
+        memory.SelectObject(old);
+    }
     return TRUE;
 }
 

@@ -14,6 +14,7 @@
 #include "foundation/XMessageBox.h"
 #include "resources/resource.h"
 #include "storage/ConnectionManagerSqlServer.h"
+#include "storage/DBWizardDlg.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
 
@@ -141,8 +142,7 @@ CVelindoDlg::~CVelindoDlg()
 {
     // The background worker is not part of this build: m_pWorker stays null.
     m_pWorker = NULL;
-    if (m_hIcon)
-        ::DestroyIcon(m_hIcon);
+    // m_hIcon is the module's shared icon (LoadIcon): not ours to destroy.
 }
 
 void CVelindoDlg::DoDataExchange(CDataExchange* pDX)
@@ -711,7 +711,8 @@ void CVelindoDlg::OnBnClickedConnect()
         connection->SetOnline(true);
         RefreshList();
     } else if (MessageBox(kTextConnectFailed, kCaptionConnect, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        LogLine(L"The database wizard is not part of this build");
+        CDBWizardDlg wizard(connection, this);
+        wizard.DoModal();
         if (connection->GetConnectionString() != keptConnection && store->LoadFromDatabase()) {
             connection->SetOnline(true);
             RefreshList();

@@ -5,12 +5,10 @@
 #include <wchar.h>
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
 
 namespace {
-
-// Set on the UI thread around the work of a thread that writes the store.
-bool g_storeBusy = false;
 
 const COLORREF kRowGrey = RGB(0xE0, 0xE0, 0xE0);
 const COLORREF kRowWhite = RGB(0xFF, 0xFF, 0xFF);
@@ -65,12 +63,12 @@ CVelindoListCtrl::~CVelindoListCtrl()
 
 void CVelindoListCtrl::SetStoreBusy(bool busy)
 {
-    g_storeBusy = busy;
+    ::SetStoreBusy(busy);
 }
 
 bool CVelindoListCtrl::IsStoreBusy()
 {
-    return g_storeBusy;
+    return ::IsStoreBusy();
 }
 
 void CVelindoListCtrl::CreateListColumns()
@@ -121,7 +119,7 @@ void CVelindoListCtrl::SetSearchTerms(LPCWSTR terms)
 
 CUgyiratRecord* CVelindoListCtrl::FindRow(int row)
 {
-    if (g_storeBusy || row < 0 || row >= (int)m_keys.size())
+    if (::IsStoreBusy() || row < 0 || row >= (int)m_keys.size())
         return NULL;
     CUgyiratStore* store = GetStore();
     return store ? store->Find(m_keys[row]) : NULL;
@@ -162,6 +160,11 @@ bool CVelindoListCtrl::GetCellText(int row, int column, LPWSTR buffer, int buffe
     return buffer[0] != 0;
 }
 
+bool CVelindoListCtrl::IsTicked(const CUgyiratRecord& record)
+{
+    return record.Allapot != 0;
+}
+
 void CVelindoListCtrl::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult)
 {
     LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(pNMHDR)->item;
@@ -172,7 +175,7 @@ void CVelindoListCtrl::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult)
         if (record) {
             item.mask |= LVIF_STATE;
             item.stateMask |= LVIS_STATEIMAGEMASK;
-            item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(record->Allapot ? 2 : 1);
+            item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(IsTicked(*record) ? 2 : 1);
         }
     }
     *pResult = 0;
@@ -192,8 +195,7 @@ void CVelindoListCtrl::OnClick(NMHDR* pNMHDR, LRESULT* pResult)
     CUgyiratRecord* record = FindRow(row);
     if (!record)
         return;
-    // A state other than 0 and 1 shows ticked, so it unticks to 0.
-    GetStore()->SetAllapot(record->Ev, record->Nr, record->Allapot != 0 ? 0 : 1);
+    GetStore()->SetAllapot(record->Ev, record->Nr, IsTicked(*record) ? 0 : 1);
     Update(row);
 }
 
@@ -214,8 +216,10 @@ void CVelindoListCtrl::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult)
         COLORREF background = RowBackground(row, selected);
         int column = cd->iSubItem;
         if (column >= 0) {
-            int state = -1;
-            GetCellText(row, column, m_cell, kCellBuffer, &state);
+            GetCellText(row, column, m_cell, kCellBuffer, NULL);
+            // The square shows what the state image says, whatever the state.
+            const CUgyiratRecord* record = FindRow(row);
+            int state = record ? (IsTicked(*record) ? 1 : 0) : -1;
             CRect bounds, head;
             CHeaderCtrl* header = GetHeaderCtrl();
             if (GetItemRect(row, &bounds, LVIR_BOUNDS) && header && header->GetItemRect(column, &head)) {

@@ -118,8 +118,13 @@ public:
     // The font height after one step (or the reset).
     static int NextFontHeight(int current, int initial, bool reset);
 
+    // Whether a case shows ticked: any state but 0 (a state other than 0
+    // and 1 shows ticked, so a click unticks it to 0).
+    static bool IsTicked(const CUgyiratRecord& record);
+
     // Draws one cell (column 0 to 6) into rect on the background colour;
-    // rect is the whole cell including column 0's check square.
+    // rect is the whole cell including column 0's check square, ticked for
+    // state 1.
     void DrawCell(HDC dc, const CRect& rect, int column, LPCWSTR text, int state, bool selected,
                   COLORREF background);
 

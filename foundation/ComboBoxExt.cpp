@@ -4,6 +4,7 @@ WNDPROC CComboBoxExt::s_pfnListProc = NULL;
 
 BEGIN_MESSAGE_MAP(CComboBoxExt, CComboBox)
     ON_WM_CTLCOLOR()
+    ON_WM_DESTROY()
     ON_CONTROL_REFLECT_EX(CBN_KILLFOCUS, &CComboBoxExt::OnCbnKillfocus)
     ON_CONTROL_REFLECT_EX(CBN_SELCHANGE, &CComboBoxExt::OnCbnSelchange)
     ON_CONTROL_REFLECT_EX(CBN_EDITCHANGE, &CComboBoxExt::OnCbnEditchange)
@@ -16,11 +17,25 @@ CComboBoxExt::CComboBoxExt() : m_bAutoComplete(false), m_bInEditChange(false)
 
 CComboBoxExt::~CComboBoxExt()
 {
-    if (m_listBox.m_hWnd) {
-        if (::IsWindow(m_listBox.m_hWnd) && s_pfnListProc)
-            ::SetWindowLongPtrW(m_listBox.m_hWnd, GWLP_WNDPROC, (LONG_PTR)s_pfnListProc);
-        m_listBox.Detach();
-    }
+    ReleaseList();
+}
+
+void CComboBoxExt::ReleaseList()
+{
+    if (!m_listBox.m_hWnd)
+        return;
+    if (::IsWindow(m_listBox.m_hWnd) && s_pfnListProc &&
+        (WNDPROC)::GetWindowLongPtrW(m_listBox.m_hWnd, GWLP_WNDPROC) == &CComboBoxExt::ListProc)
+        ::SetWindowLongPtrW(m_listBox.m_hWnd, GWLP_WNDPROC, (LONG_PTR)s_pfnListProc);
+    m_listBox.Detach();
+}
+
+void CComboBoxExt::OnDestroy()
+{
+    // The list dies with the combo box: the next window this object is
+    // attached to (the dialog shown again) gets its own list attached.
+    ReleaseList();
+    CComboBox::OnDestroy();
 }
 
 BOOL CComboBoxExt::PreTranslateMessage(MSG* pMsg)

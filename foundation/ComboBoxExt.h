@@ -17,6 +17,7 @@ public:
 
 protected:
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    afx_msg void OnDestroy();
     afx_msg BOOL OnCbnKillfocus();
     afx_msg BOOL OnCbnSelchange();
     afx_msg BOOL OnCbnEditchange();
@@ -24,6 +25,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Gives the attached list its own procedure back and lets go of it.
+    void ReleaseList();
     static LRESULT CALLBACK ListProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     CListBox m_listBox;       // the drop-down list, attached on its first colour request

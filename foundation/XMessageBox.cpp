@@ -442,7 +442,7 @@ void CXDialogTemplate::OnCommand(HWND hDlg, DWORD dwCommand)
         if (m_nHelpContextId != 0)
             WinHelpW(hDlg, path, HELP_CONTEXT, (ULONG_PTR)m_nHelpContextId);
         else
-            WinHelpW(hDlg, path, HELP_FINDER, 0);
+            WinHelpW(hDlg, path, HELP_PARTIALKEY, 0); // the search of the whole file
         return;
     }
     case XMB_IDREPORT:

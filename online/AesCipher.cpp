@@ -1,15 +1,15 @@
 #include "online/AesCipher.h"
+#include <bcrypt.h>
 #include <string.h>
 #include <new>
 #include <memory>
 #include <vector>
-#include "online/Aes256.h"
 #include "online/WholeFile.h"
 
 namespace {
 
 const DWORD kHeaderBytes = 4;
-const DWORD kBlockBytes = CAes256::BLOCK_BYTES;
+const DWORD kBlockBytes = 16;
 // The largest plaintext whose container length still fits in 32 bits.
 const DWORD kMaxPlain = 0xFFFFFFFFu - kHeaderBytes - (kBlockBytes - 1);
 
@@ -40,12 +40,67 @@ bool ReadableLength(const BYTE* container, DWORD size, DWORD& n)
     return n <= body && body % kBlockBytes == 0;
 }
 
+// AES-256 from Windows CNG in ECB mode: every 16-byte block on its own,
+// one call over a whole run of blocks. The platform's implementation is
+// maintained with the system, uses the processor's AES instructions and
+// keeps its timing independent of the data.
+class CPlatformAes
+{
+public:
+    explicit CPlatformAes(const BYTE* key) : m_alg(NULL), m_key(NULL)
+    {
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_alg, BCRYPT_AES_ALGORITHM, NULL, 0))) {
+            m_alg = NULL;
+            return;
+        }
+        if (!BCRYPT_SUCCESS(BCryptSetProperty(m_alg, BCRYPT_CHAINING_MODE, (PUCHAR)BCRYPT_CHAIN_MODE_ECB,
+                                              sizeof(BCRYPT_CHAIN_MODE_ECB), 0)) ||
+            !BCRYPT_SUCCESS(BCryptGenerateSymmetricKey(m_alg, &m_key, NULL, 0, (PUCHAR)key, CAesCipher::KEY_BYTES, 0)))
+            m_key = NULL;
+    }
+    ~CPlatformAes()
+    {
+        if (m_key)
+            BCryptDestroyKey(m_key);
+        if (m_alg)
+            BCryptCloseAlgorithmProvider(m_alg, 0);
+    }
+    CPlatformAes(const CPlatformAes&) = delete;
+    CPlatformAes& operator=(const CPlatformAes&) = delete;
+
+    // `bytes` is a multiple of 16; out is in itself or apart from it.
+    bool Encrypt(BYTE* in, BYTE* out, size_t bytes) { return Run(true, in, out, bytes); }
+    bool Decrypt(BYTE* in, BYTE* out, size_t bytes) { return Run(false, in, out, bytes); }
+
+private:
+    bool Run(bool encrypt, BYTE* in, BYTE* out, size_t bytes)
+    {
+        if (!m_key || bytes > 0xFFFFFFFFu)
+            return false;
+        if (bytes == 0)
+            return true;
+        ULONG done = 0;
+        NTSTATUS status = encrypt ? BCryptEncrypt(m_key, in, (ULONG)bytes, NULL, NULL, 0, out, (ULONG)bytes, &done, 0)
+                                  : BCryptDecrypt(m_key, in, (ULONG)bytes, NULL, NULL, 0, out, (ULONG)bytes, &done, 0);
+        return BCRYPT_SUCCESS(status) && done == bytes;
+    }
+
+    BCRYPT_ALG_HANDLE m_alg;
+    BCRYPT_KEY_HANDLE m_key;
+};
+
 } // namespace
 
 CAesCipher::CAesCipher(const char* keyText)
     : m_output(NULL), m_outputLength(0), m_plainLength(0)
 {
     SetKeyText(keyText, keyText ? strlen(keyText) : 0);
+}
+
+CAesCipher::CAesCipher(const BYTE* key, size_t length)
+    : m_output(NULL), m_outputLength(0), m_plainLength(0)
+{
+    SetKeyText((const char*)key, key ? length : 0);
 }
 
 CAesCipher::CAesCipher(LPCWSTR password)
@@ -104,25 +159,22 @@ const BYTE* CAesCipher::Encrypt(const void* data, DWORD n)
     if ((!data && n != 0) || n > kMaxPlain || !AllocateOutput(ContainerLength(n))) {
         return NULL;
     }
-    m_plainLength = n;
+    // The plaintext, its last piece filled up with zero bytes, is
+    // enciphered where it lies in the output.
+    BYTE* blocks = m_output + kHeaderBytes;
+    size_t body = m_outputLength - kHeaderBytes;
+    if (n != 0) {
+        memcpy(blocks, data, n);
+    }
+    memset(blocks + n, 0, body - n);
     StoreLength(m_output, n);
-    if (n == 0) {
-        return m_output;
+    CPlatformAes aes(m_key);
+    if (!aes.Encrypt(blocks, blocks, body)) {
+        SecureZeroMemory(blocks, body);
+        Reset();
+        return NULL;
     }
-    // Whole pieces go straight from the data into the output; the last,
-    // partial one is filled up with zero bytes first.
-    const BYTE* in = (const BYTE*)data;
-    BYTE* out = m_output + kHeaderBytes;
-    size_t whole = n / kBlockBytes;
-    DWORD rest = n % kBlockBytes;
-    CAes256 aes(m_key);
-    aes.EncryptBlocks(in, out, whole);
-    if (rest != 0) {
-        BYTE last[kBlockBytes] = {0};
-        memcpy(last, in + whole * kBlockBytes, rest);
-        aes.EncryptBlocks(last, out + whole * kBlockBytes, 1);
-        SecureZeroMemory(last, sizeof(last));
-    }
+    m_plainLength = n;
     return m_output;
 }
 
@@ -136,8 +188,11 @@ const BYTE* CAesCipher::Decrypt(const void* data, DWORD size)
     if (!ReadableLength(container, size, n) || !AllocateOutput(size - kHeaderBytes)) {
         return NULL;
     }
-    CAes256 aes(m_key);
-    aes.DecryptBlocks(container + kHeaderBytes, m_output, m_outputLength / kBlockBytes);
+    CPlatformAes aes(m_key);
+    if (!aes.Decrypt(const_cast<BYTE*>(container) + kHeaderBytes, m_output, m_outputLength)) {
+        Reset();
+        return NULL;
+    }
     m_plainLength = n;
     return m_output;
 }
@@ -157,8 +212,11 @@ bool CAesCipher::EncryptFile(LPCWSTR source, LPCWSTR destination)
     BYTE* blocks = buffer.get() + kHeaderBytes;
     memset(blocks + n, 0, length - kHeaderBytes - n);
     StoreLength(buffer.get(), n);
-    CAes256 aes(m_key);
-    aes.EncryptBlocks(blocks, blocks, (length - kHeaderBytes) / kBlockBytes);
+    CPlatformAes aes(m_key);
+    if (!aes.Encrypt(blocks, blocks, length - kHeaderBytes)) {
+        SecureZeroMemory(buffer.get(), length);
+        return false;
+    }
     m_output = buffer.release();
     m_outputLength = (DWORD)length;
     m_plainLength = n;
@@ -174,10 +232,13 @@ bool CAesCipher::DecryptFile(LPCWSTR source, LPCWSTR destination)
     if (!ReadWholeFile(source, buffer, size, 0, 0, 0xFFFFFFFFu) || !ReadableLength(buffer.get(), (DWORD)size, n)) {
         return false;
     }
-    // Each block lands 4 bytes before where it was read, over the length field.
+    // Deciphered where it lies, then moved over the length field.
     DWORD body = (DWORD)size - kHeaderBytes;
-    CAes256 aes(m_key);
-    aes.DecryptBlocks(buffer.get() + kHeaderBytes, buffer.get(), body / kBlockBytes);
+    CPlatformAes aes(m_key);
+    if (!aes.Decrypt(buffer.get() + kHeaderBytes, buffer.get() + kHeaderBytes, body)) {
+        return false;
+    }
+    memmove(buffer.get(), buffer.get() + kHeaderBytes, body);
     m_output = buffer.release();
     m_outputLength = body;
     m_plainLength = n;

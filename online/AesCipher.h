@@ -6,6 +6,7 @@
 // The container is 4 + 16 * ceil(n / 16) bytes long. The key is the key
 // text's first 32 bytes, zero-padded when the text is shorter: for backups
 // the password in UTF-8, for the stored password the program's own key.
+// The cipher itself is Windows CNG's AES-256 in ECB mode.
 //
 // A wrong key is not noticed here: it yields other bytes of the same length.
 // Every failure is a false result or no output; nothing is logged.
@@ -22,11 +23,13 @@ public:
     explicit CAesCipher(const char* keyText);
     // The password's UTF-8 bytes are the key text.
     explicit CAesCipher(LPCWSTR password);
+    // The key's own bytes, zero bytes included; only the first 32 count.
+    CAesCipher(const BYTE* key, size_t length);
     ~CAesCipher();
 
     // Builds the container of n bytes of data; the output stays valid until
-    // the next operation. Null only when memory runs out or n is too large
-    // for a 32-bit container.
+    // the next operation. Null only when memory runs out, n is too large
+    // for a 32-bit container or the platform's cipher cannot be had.
     const BYTE* Encrypt(const void* data, DWORD n);
     // Deciphers a container of `size` bytes; the first GetPlainLength()
     // bytes of the output are the plaintext. Null (no output) when the

@@ -676,6 +676,13 @@ void CVapiRequest::EndRequest(DWORD code)
                   (int)code, (int)status);
     m_result.store(code);
     m_completed.store(completed);
+    // Whoever acts on the final record (the self-update starts the
+    // downloaded installer) finds the file closed and the request ended.
+    if (m_pBody)
+        m_pBody->Close();
+    if (m_pResponse)
+        m_pResponse->Close();
+    m_ended.store(true);
 
     if (m_pProgress) {
         if (code == ERROR_OPERATION_ABORTED) {
@@ -687,10 +694,5 @@ void CVapiRequest::EndRequest(DWORD code)
             m_pProgress->ProcessMessage(CreateErrorProgressRecord(FailureText(code, status)));
         }
     }
-    if (m_pBody)
-        m_pBody->Close();
-    if (m_pResponse)
-        m_pResponse->Close();
-    m_ended.store(true);
     SetEvent(ctx->hCompletionEvent);
 }

@@ -89,6 +89,27 @@
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
 
+// ---- Clipboard import: wizard, column type, row editor ----
+#define IDD_IMPORT               133
+#define IDD_IMPORT_COLUMN        139
+#define IDD_IMPORT_EDIT          143
+#define IDC_IMP_GRID             1065
+#define IDC_IMP_PASTE            1066
+#define IDC_IMP_NEXT_ERROR       1068
+#define IDC_IMP_PREV_ERROR       1070
+#define IDC_IMP_MODIFY           1072
+#define IDC_IMP_HINT             1100
+#define IDC_IMPCOL_SKIP          1016
+#define IDC_IMPCOL_IMPORT        1017
+#define IDC_IMPCOL_TYPES         1079
+#define IDC_IMPED_NR             1007
+#define IDC_IMPED_EV             1010
+#define IDC_IMPED_MEGJEGYZES     1011
+#define IDC_IMPED_UGYFEL         1112
+#define IDC_IMPED_ELLENFEL       1113
+#define IDC_IMPED_UGYJELLEGE     1114
+// ---- end of clipboard import ----
+
 // ---- About box and statistics ----
 #define IDD_ABOUTBOX 121
 #define IDC_ABOUT_VERSION 1035
@@ -96,3 +117,45 @@
 #define IDD_STATS 152
 #define IDC_STATS_LIST 1140
 // ---- end of about box and statistics ----
+
+// ---- Database wizard (CDBWizardDlg) ----
+#define IDD_DBWIZARD              135
+#define IDC_DBW_SERVER_LABEL      1086
+#define IDC_DBW_SERVER_STATE      1087
+#define IDC_DBW_CONNECTION        1056
+#define IDC_DBW_SERVER_TEXT       1090
+#define IDC_DBW_STRUCT_LABEL      1088
+#define IDC_DBW_STRUCT_STATE      1089
+#define IDC_DBW_STRUCT            1058
+#define IDC_DBW_STRUCT_TEXT       1091
+// ---- end of database wizard ----
+
+// ---- SQL Server options (CSqlOptionsDlg, CSqlOptionsDatabasesDlg) ----
+#define IDD_SQLOPTIONS            127
+#define IDC_SQL_DBNAME            1055
+#define IDC_SQL_REMOTE            1023
+#define IDC_SQL_HOST              1022
+#define IDC_SQL_PORT              1020
+#define IDC_SQL_LOCAL             1024
+#define IDC_SQL_INSTANCE          1093
+#define IDC_SQL_AUTH              1071
+#define IDC_SQL_USER              1078
+#define IDC_SQL_PASSWORD          1077
+#define IDC_SQL_CONNSTRING        1094
+#define IDC_SQL_BROWSE            1056
+#define IDC_SQL_TEST              1025
+#define IDD_SQLOPTIONS_DATABASES  137
+#define IDC_SQLDB_EXISTING        1016
+#define IDC_SQLDB_NEW             1017
+#define IDC_SQLDB_LIST            1073
+#define IDC_SQLDB_NEWNAME         1095
+// ---- end of SQL Server options ----
+
+// ---- Export dialog (CExportDlg) ----
+#define IDD_EXPORT 132
+#define IDC_EXPORT_RTF 1059
+#define IDC_EXPORT_HTML 1060
+#define IDC_EXPORT_CSV 1061
+#define IDC_EXPORT_PATH 1062
+#define IDC_EXPORT_BROWSE 1064
+// ---- end of export dialog ----

@@ -121,6 +121,64 @@ CString QuoteSqlName(const CString& name)
     return L"[" + inner + L"]";
 }
 
+CString MaskConnectionPassword(LPCWSTR connectionString)
+{
+    static const wchar_t kMask[] = L"***";
+    CString text(connectionString ? connectionString : L"");
+    CString out;
+    int n = text.GetLength();
+    int i = 0;
+    while (i < n) {
+        // One "key=value" pair up to its ';'.
+        int eq = i;
+        while (eq < n && text[eq] != L'=' && text[eq] != L';')
+            ++eq;
+        if (eq >= n || text[eq] == L';') {
+            out += text.Mid(i, eq < n ? eq - i + 1 : n - i);
+            i = eq + 1;
+            continue;
+        }
+        CString key = text.Mid(i, eq - i);
+        key.Trim();
+        bool secret = key.CompareNoCase(L"Pwd") == 0 || key.CompareNoCase(L"Password") == 0;
+        out += text.Mid(i, eq - i + 1);
+        int start = eq + 1;
+        int v = start;
+        while (v < n && iswspace(text[v]))
+            ++v;
+        int end = v;
+        if (v < n && (text[v] == L'"' || text[v] == L'\'')) {
+            wchar_t quote = text[v];
+            bool closed = false;
+            end = v + 1;
+            while (end < n) {
+                if (text[end] == quote) {
+                    if (end + 1 < n && text[end + 1] == quote) {
+                        end += 2;
+                        continue;
+                    }
+                    ++end;
+                    closed = true;
+                    break;
+                }
+                ++end;
+            }
+            if (!closed) {
+                // Where the value ends cannot be told: nothing after it is shown.
+                out += kMask;
+                break;
+            }
+        }
+        while (end < n && text[end] != L';')
+            ++end;
+        out += secret ? CString(kMask) : text.Mid(start, end - start);
+        if (end < n)
+            out += L';';
+        i = end + 1;
+    }
+    return out;
+}
+
 CString BuildConnectionString(const CSqlConnectionParams& params, bool toMaster)
 {
     CString server;
@@ -290,7 +348,7 @@ int CConnectionManagerSqlServer::CheckServer(LPCWSTR masterConnectionString)
     Databases.clear();
     LogLine(L"Checking of SQL server:");
     LogSetPrefix(L" # ");
-    LogFormat(L"connection: %s", masterConnectionString);
+    LogFormat(L"connection: %s", (LPCWSTR)MaskConnectionPassword(masterConnectionString));
     int level = kLevelNone;
     CtSqlServer query(masterConnectionString);
     if (query.OpenAll(kServerCheckSql)) {
@@ -316,7 +374,7 @@ int CConnectionManagerSqlServer::CheckDBStruct(LPCWSTR connectionString, LPCWSTR
     CString name(database);
     LogLine(L"Checking of database structure:");
     LogSetPrefix(L" # ");
-    LogFormat(L"connection: %s", connectionString);
+    LogFormat(L"connection: %s", (LPCWSTR)MaskConnectionPassword(connectionString));
     LogFormat(L"database: %s", (LPCWSTR)name);
     int level = kLevelNone;
     if (name.IsEmpty()) {
@@ -410,7 +468,7 @@ bool CConnectionManagerSqlServer::CreateDatabase(const CSqlConnectionParams& par
     if (hr != S_OK) {
         if (FAILED(hr))
             LogFormat(L"CConnectionManagerSqlServer::CreateDatabase error - %x - %s", (unsigned)hr,
-                      (LPCWSTR)connection);
+                      (LPCWSTR)MaskConnectionPassword(connection));
         return false;
     }
     CString sql;

@@ -32,6 +32,11 @@ CString BuildConnectionString(const CSqlConnectionParams& params, bool toMaster)
 CString QuoteConnectionValue(const CString& value);
 // A name for SQL text: [name] with every ']' doubled.
 CString QuoteSqlName(const CString& name);
+// The connection string as the log shows it: the values of "Pwd" and
+// "Password" read "***"; from a quoted value that never ends, the rest
+// of the string does. Every log line that prints a connection string
+// goes through it; the provider gets the string unchanged.
+CString MaskConnectionPassword(LPCWSTR connectionString);
 
 class CConnectionManagerSqlServer : public CConnectionManager
 {

@@ -1,5 +1,6 @@
 #include "storage/CtSqlServer.h"
 #include "foundation/Log.h"
+#include "storage/ConnectionManagerSqlServer.h"
 #include "storage/OleDbSupport.h"
 
 CCheckDBAccessor::CCheckDBAccessor() : m_pSession(NULL)
@@ -26,7 +27,8 @@ HRESULT CCheckDBAccessor::OpenAll()
     OleDbOpenStep step;
     HRESULT hr = OpenOleDbSession(m_connection, false, &m_pSession, &step);
     if (FAILED(hr))
-        LogFormat(L"CCheckDBAccessor::OpenAll error - %x - %s", (unsigned)hr, (LPCWSTR)m_connection);
+        LogFormat(L"CCheckDBAccessor::OpenAll error - %x - %s", (unsigned)hr,
+                  (LPCWSTR)MaskConnectionPassword(m_connection));
     return hr;
 }
 

@@ -165,7 +165,7 @@ HRESULT CtUgyiratAccessor::OpenFromInitializationString(LPCWSTR connectionString
     }
     if (FAILED(hr))
         LogFormat(L"CtUgyiratAccessor::OpenFromInitializationString error - %x - %s", (unsigned)hr,
-                  (LPCWSTR)connection);
+                  (LPCWSTR)MaskConnectionPassword(connection));
     return hr;
 }
 
@@ -285,7 +285,8 @@ bool ExecuteNonQueryOn(LPCWSTR connectionString, LPCWSTR sql)
     HRESULT hr = connection.IsEmpty() ? E_UNEXPECTED : OpenOleDbSession(connection, true, session.Out(), &step);
     if (hr != S_OK) {
         if (FAILED(hr))
-            LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr, (LPCWSTR)connection);
+            LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr,
+                      (LPCWSTR)MaskConnectionPassword(connection));
         return false;
     }
     COlePtr<ICommandText> command;
@@ -439,7 +440,8 @@ bool CtUgyirat_SqlServer::QueryScalar(LPCWSTR sql, CString& result)
     HRESULT hr = connection.IsEmpty() ? E_UNEXPECTED : OpenOleDbSession(connection, true, session.Out(), &step);
     if (hr != S_OK) {
         if (FAILED(hr) && step <= kOpenInitialize)
-            LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr, (LPCWSTR)connection);
+            LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr,
+                      (LPCWSTR)MaskConnectionPassword(connection));
         return false;
     }
 
@@ -500,7 +502,8 @@ bool CtUgyirat_SqlServer::QueryScalar(LPCWSTR sql, CString& result)
     if (names)
         CoTaskMemFree(names);
     if (FAILED(hr)) {
-        LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr, (LPCWSTR)connection);
+        LogFormat(L"OpenFromInitializationString error - %x - %s", (unsigned)hr,
+                  (LPCWSTR)MaskConnectionPassword(connection));
         return false;
     }
     if (bindings.empty())

@@ -4,6 +4,7 @@
 #include "foundation/XMessageBox.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/CtUgyirat_SqlServer.h"
+#include "storage/DBWizardDlg.h"
 #include "storage/UgyiratStore.h"
 
 namespace {
@@ -83,11 +84,9 @@ bool CDatabaseContext::ReloadSettings()
 
 bool CDatabaseContext::RunWizard()
 {
-    // The database wizard is not part of this build. The central load that
-    // follows it still runs: a user who has started the server meanwhile
-    // can go on.
-    LogLine(L"RunWizard: the database wizard is not available");
-    return m_pStore->LoadFromDatabase();
+    CDBWizardDlg wizard(m_pConnection, NULL, m_pStore);
+    wizard.DoModal();
+    return wizard.ReloadCases();
 }
 
 bool CDatabaseContext::RestoreIntoBackup()
@@ -143,20 +142,16 @@ bool CDatabaseContext::LoadAtStartup(CWnd* splash)
             }
             return false;
         }
-        for (;;) {
-            switch (AskNoSource(true)) {
-            case ChoiceConnect:
-                if (RunWizard())
-                    return true;
-                Repaint(splash);
-                continue; // back to the question while no wizard can help
-            case ChoiceDownload:
-                m_pConnection->SetOnline(false);
-                return RestoreIntoBackup() && m_pStore->LoadFromBackup();
-            case ChoiceExit:
-                return false;
-            }
+        switch (AskNoSource(true)) {
+        case ChoiceConnect:
+            return RunWizard();
+        case ChoiceDownload:
+            m_pConnection->SetOnline(false);
+            return RestoreIntoBackup() && m_pStore->LoadFromBackup();
+        case ChoiceExit:
+            return false;
         }
+        return false;
     }
 
     if (m_pStore->LoadFromBackup()) {
@@ -168,29 +163,26 @@ bool CDatabaseContext::LoadAtStartup(CWnd* splash)
         }
         return true;
     }
-    for (;;) {
-        switch (AskNoSource(false)) {
-        case ChoiceConnect: {
-            Repaint(splash);
-            if (m_pStore->LoadFromDatabase()) {
-                m_pConnection->SetOnline(true);
-                return true;
-            }
-            int answer = XMessageBox(NULL, kTextToWizard, kCaptionCentral, kStyleContinueAbort);
-            if (!Continued(answer))
-                return false;
-            if (RunWizard()) {
-                m_pConnection->SetOnline(true);
-                return true;
-            }
-            Repaint(splash);
-            continue; // back to the question while no wizard can help
+    switch (AskNoSource(false)) {
+    case ChoiceConnect: {
+        Repaint(splash);
+        if (m_pStore->LoadFromDatabase()) {
+            m_pConnection->SetOnline(true);
+            return true;
         }
-        case ChoiceDownload:
-            // The password of the online backup is asked for by the restore.
-            return RestoreIntoBackup() && m_pStore->LoadFromBackup();
-        case ChoiceExit:
+        int answer = XMessageBox(NULL, kTextToWizard, kCaptionCentral, kStyleContinueAbort);
+        if (!Continued(answer))
             return false;
-        }
+        bool loaded = RunWizard();
+        if (loaded)
+            m_pConnection->SetOnline(true);
+        return loaded;
     }
+    case ChoiceDownload:
+        // The password of the online backup is asked for by the restore.
+        return RestoreIntoBackup() && m_pStore->LoadFromBackup();
+    case ChoiceExit:
+        return false;
+    }
+    return false;
 }

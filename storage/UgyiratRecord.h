@@ -22,8 +22,19 @@ struct CUgyiratRecord
 };
 
 // The highest case number: keys are Ev * 65536 + Nr, so a larger number
-// would take the key of a case of a later year.
+// would take the key of a case of a later year (and a number below 1 the
+// key of a case of an earlier year: 2025/-1 is 2024/65535).
 const int kMaxUgyiratNr = 65535;
+// The years a positive signed 32-bit key holds; year 0 stands for "the
+// current year" where a year is asked for.
+const int kMinUgyiratEv = 1;
+const int kMaxUgyiratEv = 32767;
+
+// Whether the year and number make a key of their own.
+inline bool IsStorableUgyirat(int ev, int nr)
+{
+    return nr >= 1 && nr <= kMaxUgyiratNr && ev >= kMinUgyiratEv && ev <= kMaxUgyiratEv;
+}
 
 inline int MakeUgyiratKey(int ev, int nr)
 {

@@ -1,9 +1,12 @@
 #include "storage/UgyiratStore.h"
+#include "exchange/Exporter.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "storage/ConnectionManagerSqlServer.h"
 #include "storage/CtUgyirat_Sqlite.h"
 #include <shlobj.h>
 #include <time.h>
+#include <new>
 
 CUgyiratStore::CUgyiratStore(CRDBTable* table) : m_pTable(table), m_bOffline(false), m_pCentral(NULL)
 {
@@ -16,7 +19,8 @@ CUgyiratStore::~CUgyiratStore()
 
 CString CUgyiratStore::CentralConnectionString() const
 {
-    return m_pCentral ? m_pCentral->GetConnectionString() : CString();
+    // Only the log shows it: without the password.
+    return m_pCentral ? MaskConnectionPassword(m_pCentral->GetConnectionString()) : CString();
 }
 
 void CUgyiratStore::AddNames(const CUgyiratRecord& record)
@@ -26,7 +30,46 @@ void CUgyiratStore::AddNames(const CUgyiratRecord& record)
     m_caseTypes.insert(CString(record.UgyJellege));
 }
 
+// Both loads read into a second map and swap it in only when the read is
+// whole, so for a while the old map and the new one are both held: in the
+// 32-bit address space a large register can run out of memory there. That
+// is a failed load like any other: the partial map is gone by the time the
+// handler runs, the old map stays.
 bool CUgyiratStore::LoadFromDatabase()
+{
+    try {
+        return ReadDatabase();
+    } catch (const std::bad_alloc&) {
+        if (m_pTable)
+            m_pTable->Close();
+        m_bOffline = true;
+        LogOutOfMemory(L"database");
+        return false;
+    }
+}
+
+bool CUgyiratStore::LoadFromBackup()
+{
+    try {
+        return ReadBackup();
+    } catch (const std::bad_alloc&) {
+        m_bOffline = true;
+        LogOutOfMemory(L"backup");
+        return false;
+    }
+}
+
+void CUgyiratStore::LogOutOfMemory(LPCWSTR source) const
+{
+    try {
+        LogFormat(L"Load from %s failed: out of memory; the previous %d records are kept", source,
+                  (int)m_records.size());
+    } catch (const std::bad_alloc&) {
+        // Not even the line fits: the failure itself is what the caller sees.
+    }
+}
+
+bool CUgyiratStore::ReadDatabase()
 {
     if (!m_pTable || !m_pTable->OpenSelect()) {
         if (m_pTable)
@@ -57,15 +100,17 @@ bool CUgyiratStore::LoadFromDatabase()
         m_bOffline = true;
         return false;
     }
-    m_records.swap(fresh);
-    for (const auto& item : m_records)
+    // The names only ever grow: added before the swap, a failure here
+    // leaves no half load behind.
+    for (const auto& item : fresh)
         AddNames(item.second);
+    m_records.swap(fresh);
     LogFormat(L"Load from database %d", (int)m_records.size());
     m_bOffline = false;
     return true;
 }
 
-bool CUgyiratStore::LoadFromBackup()
+bool CUgyiratStore::ReadBackup()
 {
     m_bOffline = true;
     CAppSettings* settings = GetAppSettings();
@@ -179,12 +224,16 @@ int CUgyiratStore::GetNextNr(int year)
     for (const auto& item : m_records)
         if (item.second.Ev == year && item.second.Nr >= next)
             next = item.second.Nr + 1;
+    if (!IsStorableUgyirat(year, next)) {
+        LogFormat(L"No free case number in year %d", year);
+        return kNoFreeUgyiratNr;
+    }
     return next;
 }
 
 bool CUgyiratStore::Insert(const CUgyiratRecord& record)
 {
-    if (m_bOffline || !m_pTable || record.Nr > kMaxUgyiratNr)
+    if (m_bOffline || !m_pTable || !IsStorableUgyirat(record.Ev, record.Nr))
         return false;
     int key = UgyiratKey(record);
     if (m_records.count(key))
@@ -198,7 +247,7 @@ bool CUgyiratStore::Insert(const CUgyiratRecord& record)
 
 bool CUgyiratStore::Update(int oldKey, const CUgyiratRecord& record)
 {
-    if (m_bOffline || !m_pTable || oldKey != UgyiratKey(record) || record.Nr > kMaxUgyiratNr)
+    if (m_bOffline || !m_pTable || oldKey != UgyiratKey(record) || !IsStorableUgyirat(record.Ev, record.Nr))
         return false;
     if (!m_pTable->Update(record, oldKey))
         return false;
@@ -249,6 +298,24 @@ int CUgyiratStore::CountRows()
 bool CUgyiratStore::CheckStructure()
 {
     return m_pTable && m_pTable->CheckStructure();
+}
+
+bool CUgyiratStore::ExportRtf(LPCWSTR fileName)
+{
+    CExporterRtf exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportHtml(LPCWSTR fileName)
+{
+    CExporterHtml exporter;
+    return exporter.Export(m_pTable, fileName);
+}
+
+bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
+{
+    CExporterCSV exporter;
+    return exporter.Export(m_pTable, fileName);
 }
 
 namespace {

@@ -21,6 +21,8 @@ public:
     // The central connection, named in the log when a central read fails.
     void SetCentralConnection(CConnectionManager* manager) { m_pCentral = manager; }
 
+    // False, with the old map kept, when the read fails or breaks off,
+    // out of memory included.
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
@@ -30,8 +32,13 @@ public:
     void SwitchOffline() { m_bOffline = true; }
 
     CUgyiratRecord* Find(int key);
+    // The highest number of the year plus one (year 0: the current year);
+    // kNoFreeUgyiratNr when that number (or the year) is not one Insert
+    // takes: the year is full.
     int GetNextNr(int year);
+    static constexpr int kNoFreeUgyiratNr = 0;
 
+    // Both take only years and numbers of their own key (IsStorableUgyirat).
     bool Insert(const CUgyiratRecord& record);
     bool Update(int oldKey, const CUgyiratRecord& record);
     bool Delete(int key);
@@ -40,6 +47,12 @@ public:
 
     int CountRows();
     bool CheckStructure();
+
+    // The cases of the case table (not the map), in the table's order, into
+    // a file; the previous file stays when the export fails.
+    bool ExportRtf(LPCWSTR fileName);
+    bool ExportHtml(LPCWSTR fileName);
+    bool ExportCsv(LPCWSTR fileName);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);
@@ -58,6 +71,9 @@ public:
     bool m_bOffline;
 
 private:
+    bool ReadDatabase();
+    bool ReadBackup();
+    void LogOutOfMemory(LPCWSTR source) const;
     CString CentralConnectionString() const;
     void AddNames(const CUgyiratRecord& record);
 

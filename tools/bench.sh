@@ -5,7 +5,8 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
-build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark stats_benchmark folionex_oledb_standin
+build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark stats_benchmark import_benchmark \
+  export_benchmark folionex_oledb_standin
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -22,3 +23,7 @@ echo "== maindlg_benchmark (the main dialog's RefreshList after a keystroke in t
 "${wine_run[@]}" "$dir/bin/maindlg_benchmark.exe" "${1:-100000}"
 echo "== stats_benchmark (the statistics dialog: the count, the whole initialisation, a bare walk of the map)"
 "${wine_run[@]}" "$dir/bin/stats_benchmark.exe" "${1:-100000}"
+echo "== import_benchmark (the clipboard import: cut a pasted table into rows and cells, validate every row)"
+"${wine_run[@]}" "$dir/bin/import_benchmark.exe" "${1:-100000}"
+echo "== export_benchmark (the case table exported to text, HTML and RTF; the bare read and writes beside)"
+"${wine_run[@]}" "$dir/bin/export_benchmark.exe" "${1:-100000}"

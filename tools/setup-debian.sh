@@ -1,13 +1,14 @@
 #!/bin/bash
 # Installs what building and testing Folionex needs on Debian 12: the i686
 # mingw-w64 toolchain, Wine (32-bit), Xvfb, CMake, the GoogleTest sources,
-# the Hungarian locale and the sources of minizip. Safe to run again: it only
+# the Hungarian locale, the sources of minizip, and clang with libFuzzer for
+# the host fuzzing harnesses. Safe to run again: it only
 # installs what is missing. Needs root for the apt steps.
 set -euo pipefail
 
 PKGS=(cmake ninja-build g++-mingw-w64-i686-posix mingw-w64-i686-dev
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev googletest wine wine32:i386 wine64 fonts-wine
-      xvfb x11-utils imagemagick locales python3 openssl nodejs npm ca-certificates dpkg-dev xz-utils)
+      xvfb x11-utils imagemagick clang libclang-rt-14-dev locales python3 openssl nodejs npm ca-certificates dpkg-dev xz-utils)
 
 missing=()
 for p in "${PKGS[@]}"; do

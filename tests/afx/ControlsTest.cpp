@@ -1,6 +1,7 @@
 // Geometry, device contexts, the bitmap button, the list control and the
 // file dialog.
 #include <gtest/gtest.h>
+#include <functional>
 #include <vector>
 #include "WindowTestRes.h"
 #include "WindowTestSupport.h"
@@ -93,6 +94,39 @@ TEST_F(ControlsTest, FillSolidRectFillsAndLeavesItsColourAsBackground)
     AfxDeleteTempObjects();
     EXPECT_NE(GetObjectType(hOldFont), 0u);
     canvas.dc.SelectObject(CFont::FromHandle((HFONT)hOldFont));
+}
+
+TEST_F(ControlsTest, AFailedSelectionAnswersNullAndSelectsNothing)
+{
+    CMemoryCanvas canvas;
+    CDC empty; // no context
+    CFont noFont;
+    CBitmap noBitmap;
+    CPen pen;
+    pen.Attach(::CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    HGDIOBJ penBefore = ::GetCurrentObject(canvas.dc.m_hDC, OBJ_PEN);
+    struct {
+        const char* name;
+        std::function<const void*()> select;
+    } cases[] = {
+        {"no context", [&] { return (const void*)empty.SelectObject(&pen); }},
+        {"a null pen", [&] { return (const void*)canvas.dc.SelectObject((CPen*)NULL); }},
+        {"a null brush", [&] { return (const void*)canvas.dc.SelectObject((CBrush*)NULL); }},
+        {"a null bitmap", [&] { return (const void*)canvas.dc.SelectObject((CBitmap*)NULL); }},
+        {"a null object", [&] { return (const void*)canvas.dc.SelectObject((CGdiObject*)NULL); }},
+        {"a font without a handle", [&] { return (const void*)canvas.dc.SelectObject(&noFont); }},
+        {"a bitmap without a handle", [&] { return (const void*)canvas.dc.SelectObject(&noBitmap); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.select(), nullptr);
+        EXPECT_EQ(::GetCurrentObject(canvas.dc.m_hDC, OBJ_PEN), penBefore);
+        EXPECT_EQ(::GetCurrentObject(canvas.dc.m_hDC, OBJ_BITMAP), canvas.bitmap.GetSafeHandle());
+    }
+    // What a failed selection answered is put back harmlessly.
+    CPen* pNone = empty.SelectObject(&pen);
+    EXPECT_EQ(canvas.dc.SelectObject(pNone), nullptr);
+    pen.DeleteObject();
 }
 
 TEST_F(ControlsTest, BitmapButtonDrawsTheBitmapOfItsState)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "WindowTestSupport.h"
+#include "afxapp.h"
 #include "afxctl.h"
 
 using namespace window_test;
@@ -426,6 +427,8 @@ protected:
     afx_msg LRESULT OnThrowOther(WPARAM, LPARAM) { throw 42; }
     afx_msg LRESULT OnThrowUser(WPARAM, LPARAM) { AfxThrowUserException(); }
     afx_msg LRESULT OnThrowCom(WPARAM, LPARAM) { AfxThrowComErrorException(E_INVALIDARG); }
+    // A code of the customer range: the system has no text for it.
+    afx_msg LRESULT OnThrowTextlessCom(WPARAM, LPARAM) { AfxThrowComErrorException((HRESULT)0xA00FBEEF); }
     afx_msg LRESULT OnFine(WPARAM, LPARAM) { return 5; }
     // The inner window's exception stays in the inner window procedure.
     afx_msg LRESULT OnSendToThrower(WPARAM, LPARAM)
@@ -449,6 +452,7 @@ BEGIN_MESSAGE_MAP(CThrowingWnd, CWnd)
     ON_MESSAGE(WM_APP + 13, &CThrowingWnd::OnThrowCom)
     ON_MESSAGE(WM_APP + 14, &CThrowingWnd::OnFine)
     ON_MESSAGE(WM_APP + 15, &CThrowingWnd::OnSendToThrower)
+    ON_MESSAGE(WM_APP + 16, &CThrowingWnd::OnThrowTextlessCom)
     ON_BN_CLICKED(kButtonId, &CThrowingWnd::OnClicked)
     ON_WM_PAINT()
 END_MESSAGE_MAP()
@@ -473,13 +477,18 @@ TEST_F(WindowTest, ExceptionsFromHandlersAreReportedAndStopAtTheWindowProcedure)
         {WM_APP + 12, 0, {}},
         {WM_APP + 14, 5, {}},
         {WM_APP + 15, 6, {L"Unsupported operation was attempted."}},
+        {WM_APP + 16, 0, {L"Internal application error."}},
     };
+    const CString appName = AfxGetApp()->m_pszAppName;
+    ASSERT_FALSE(appName.IsEmpty());
     for (const Case& c : cases) {
         CMessageBoxCatcher catcher;
         EXPECT_EQ(wnd.SendMessage(c.message), c.result) << c.message;
         ASSERT_EQ(catcher.boxes.size(), c.texts.size()) << c.message;
-        for (size_t i = 0; i < c.texts.size(); i++)
+        for (size_t i = 0; i < c.texts.size(); i++) {
             EXPECT_EQ(catcher.boxes[i].text, c.texts[i]) << c.message;
+            EXPECT_EQ(catcher.boxes[i].caption, appName) << c.message;
+        }
     }
 
     {

@@ -120,6 +120,9 @@ END_MESSAGE_MAP()
 BOOL CScriptDlg::OnInitDialog()
 {
     BOOL bResult = CDialogEx::OnInitDialog();
+    // A dialog object run again runs its steps again.
+    m_nNext = 0;
+    m_nWaits = 0;
     SetTimer(kStepTimer, 1);
     return bResult;
 }

@@ -177,58 +177,25 @@ TEST(CaseListFont, StepsGrowByOneUnitAndWrapAfterTwiceTheInitialSize)
     EXPECT_EQ(CVelindoListCtrl::NextFontHeight(-17, -11, true), -11);
 }
 
-// A 32-bit memory bitmap to draw cells into.
-class CMemoryCanvas
+// A white 32-bit memory bitmap to draw cells into, with the list's font.
+class CMemoryCanvas : public testing_support::CDibCanvas
 {
 public:
-    CMemoryCanvas(int width, int height) : m_width(width)
+    CMemoryCanvas(int width, int height) : CDibCanvas(width, height)
     {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(NULL);
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), NULL, 0);
-        old = SelectObject(dc, bitmap);
         font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0,
                            L"Tahoma");
         oldFont = SelectObject(dc, font);
-        for (int i = 0; i < width * height; ++i)
-            m_bits[i] = 0xFFFFFF;
     }
     ~CMemoryCanvas()
     {
         SelectObject(dc, oldFont);
-        SelectObject(dc, old);
         DeleteObject(font);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
-    // As a COLORREF.
-    COLORREF Pixel(int x, int y) const
-    {
-        DWORD v = m_bits[y * m_width + x];
-        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
-    int Count(COLORREF colour, int x0, int x1, int y0, int y1) const
-    {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                n += Pixel(x, y) == colour;
-        return n;
-    }
-    HDC dc;
 
 private:
-    HBITMAP bitmap;
-    HGDIOBJ old;
     HFONT font;
     HGDIOBJ oldFont;
-    DWORD* m_bits = nullptr;
-    int m_width;
 };
 
 TEST(CaseListDrawing, DeadlineSquaresHaveTheirColoursAndStopAtTheColumnEdge)
@@ -394,19 +361,35 @@ protected:
         sql.Format(L"SELECT Allapot FROM tUgyirat WHERE Ev = %d AND Nr = %d", ev, nr);
         return t.QueryScalar(sql, v) ? _wtoi(v) : -99;
     }
+    // A notification (its structure starts with the NMHDR) sent to the
+    // dialog as the list view sends it.
+    template <class T> void Notify(T& nm, UINT code)
+    {
+        NMHDR& hdr = reinterpret_cast<NMHDR&>(nm);
+        hdr.hwndFrom = list.GetSafeHwnd();
+        hdr.idFrom = IDC_CASELIST;
+        hdr.code = code;
+        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&nm);
+    }
     // NM_CLICK (or another click notification) as the list view sends it to its parent.
     void ClickAt(int x, int y, UINT code = NM_CLICK)
     {
         NMITEMACTIVATE nm = {};
-        nm.hdr.hwndFrom = list.GetSafeHwnd();
-        nm.hdr.idFrom = IDC_CASELIST;
-        nm.hdr.code = code;
         nm.ptAction.x = x;
         nm.ptAction.y = y;
         LVHITTESTINFO hit = {};
         hit.pt = nm.ptAction;
         nm.iItem = list.HitTest(&hit);
-        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&nm);
+        Notify(nm, code);
+    }
+    // The list's answer to a request for a row's image.
+    NMLVDISPINFOW AskImage(int row)
+    {
+        NMLVDISPINFOW info = {};
+        info.item.mask = LVIF_IMAGE;
+        info.item.iItem = row;
+        Notify(info, LVN_GETDISPINFOW);
+        return info;
     }
     CRect RowRect(int row)
     {
@@ -483,13 +466,7 @@ TEST_F(CaseListWindowTest, CellsComeFromTheStoreThroughGetDispInfo)
 
     // The image request answers with the state image: ticked for Allapot 1.
     for (int row : {0, 2}) {
-        NMLVDISPINFOW info = {};
-        info.hdr.hwndFrom = list.GetSafeHwnd();
-        info.hdr.idFrom = IDC_CASELIST;
-        info.hdr.code = LVN_GETDISPINFOW;
-        info.item.mask = LVIF_IMAGE;
-        info.item.iItem = row;
-        ::SendMessageW(dlg.GetSafeHwnd(), WM_NOTIFY, IDC_CASELIST, (LPARAM)&info);
+        NMLVDISPINFOW info = AskImage(row);
         EXPECT_TRUE(info.item.mask & LVIF_STATE);
         EXPECT_EQ(info.item.stateMask & LVIS_STATEIMAGEMASK, (UINT)LVIS_STATEIMAGEMASK);
         EXPECT_EQ(info.item.state & LVIS_STATEIMAGEMASK, (UINT)INDEXTOSTATEIMAGEMASK(row == 0 ? 2 : 1)) << row;
@@ -613,21 +590,9 @@ TEST_F(CaseListWindowTest, PaintingDrawsRowColoursAndSurvivesBadDeadlines)
     // The custom-draw path into a memory bitmap through WM_PRINTCLIENT.
     CRect client;
     list.GetClientRect(&client);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = client.Width();
-    bi.bmiHeader.biHeight = -client.Height();
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    DWORD* bits = nullptr;
-    HDC dc = CreateCompatibleDC(NULL);
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), NULL, 0);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    list.SendMessage(WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT | PRF_ERASEBKGND);
-    auto pixel = [&](int x, int y) {
-        DWORD v = bits[y * client.Width() + x];
-        return (COLORREF)RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    };
+    testing_support::CDibCanvas canvas(client.Width(), client.Height());
+    list.SendMessage(WM_PRINTCLIENT, (WPARAM)canvas.dc, PRF_CLIENT | PRF_ERASEBKGND);
+    auto pixel = [&](int x, int y) { return canvas.Pixel(x, y); };
     CRect r0 = RowRect(0), r1 = RowRect(1);
     int x = list.GetColumnWidth(0) + list.GetColumnWidth(1) + list.GetColumnWidth(2) - 3;
     EXPECT_EQ(pixel(x, (r0.top + r0.bottom) / 2), 0xE0E0E0u);
@@ -640,13 +605,43 @@ TEST_F(CaseListWindowTest, PaintingDrawsRowColoursAndSurvivesBadDeadlines)
     EXPECT_EQ(pixel(x6 + (h - 4) / 2, (r0.top + r0.bottom) / 2), 0x0000FFu);
     // Row 1's deadlines do not parse: no square, only the background.
     EXPECT_EQ(pixel(x6 + (h - 4) / 2, (r1.top + r1.bottom) / 2), 0xFFFFFFu);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
 
     // The rows stay usable: cells of the bad rows read as before.
     EXPECT_EQ(Cell(1, 2), CString(L"Rossz határidő"));
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(CaseListWindowTest, TheSquareIsTickedExactlyWhenTheStateImageIs)
+{
+    // Rows from the highest key: the states 1, 0, 5 and -1.
+    const int states[] = {1, 0, 5, -1};
+    for (int i = 0; i < 4; ++i)
+        Add(2024, 4 - i, states[i], L"Ügyfél");
+    Rebuild();
+    dlg.ShowWindow(SW_SHOW);
+    Pump();
+    CRect client;
+    list.GetClientRect(&client);
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(states[row]);
+        NMLVDISPINFOW info = AskImage(row);
+        bool imageTicked = (info.item.state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+        EXPECT_EQ(imageTicked, states[row] != 0);
+
+        // The first cell as the list's custom drawing paints it, into a
+        // white canvas: black tick pixels inside the square or none.
+        CMemoryCanvas canvas(client.Width(), client.Height());
+        NMLVCUSTOMDRAW cd = {};
+        cd.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+        cd.nmcd.hdc = canvas.dc;
+        cd.nmcd.dwItemSpec = row;
+        cd.iSubItem = 0;
+        Notify(cd, NM_CUSTOMDRAW);
+        CRect r = RowRect(row);
+        int h = r.Height();
+        int black = canvas.Count(0, r.left + 5, r.left + h - 3, r.top + 3, r.bottom - 4);
+        EXPECT_EQ(black > 5, imageTicked) << black << " black pixels in the square";
+    }
 }
 
 } // namespace

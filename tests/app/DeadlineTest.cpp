@@ -260,4 +260,49 @@ TEST_F(DeadlineDialogTest, ThePickerOffersOnlyDaysTheTextCanHold)
     EXPECT_NE(after.wYear, 1960) << "a day before 1970 cannot be picked";
 }
 
+TEST_F(DeadlineDialogTest, TheFirstAndLastDaysAreComparedWholeNotByYear)
+{
+    // The picker's own range aside (as a typed date may slip past it), the
+    // dialog itself refuses a day outside the range.
+    struct {
+        WORD year, month, day;
+        bool taken;
+    } cases[] = {
+        {1970, 1, 1, false}, {1970, 1, 2, true}, {3000, 12, 31, true}, {1969, 12, 31, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day);
+        CHataridoDlg dlg;
+        CHatarido h;
+        h.ParseDate(L"2024.03.05.");
+        dlg.SetDeadline(h);
+        CString refusal;
+        INT_PTR result = Run(dlg, [&](HWND wnd) {
+            HWND picker = Control(wnd, IDC_HAT_DATE);
+            SendMessageW(picker, DTM_SETRANGE, 0, 0);
+            SYSTEMTIME st = {};
+            st.wYear = c.year;
+            st.wMonth = c.month;
+            st.wDay = c.day;
+            SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&st);
+            ClickId(wnd, IDOK);
+            if (c.taken) {
+                WaitForWindowGone(wnd);
+                return;
+            }
+            // The refusal's box; once it is gone the dialog is still there.
+            HWND box = WaitForWindow(L"#32770", L"Hibás adatmegadás");
+            ASSERT_TRUE(box);
+            refusal = Text(Control(box, 0xFFFF));
+            ClickId(box, IDOK);
+            ASSERT_TRUE(WaitForWindowGone(box));
+            ASSERT_TRUE(IsWindow(wnd));
+            ClickId(wnd, IDCANCEL);
+            WaitForWindowGone(wnd);
+        });
+        EXPECT_EQ(result, c.taken ? IDOK : IDCANCEL);
+        EXPECT_EQ(refusal, c.taken ? CString() : CString(L"A határidő dátuma 1970. 01. 02. és 3000. 12. 31. között lehet!"));
+    }
+}
+
 } // namespace

@@ -36,32 +36,6 @@ CString Today()
     return h.FormatDate();
 }
 
-void SelectRow(HWND list, int row)
-{
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = 0;
-    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
-}
-
-CString RowText(HWND list, int row, int column)
-{
-    wchar_t buf[256] = {0};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = buf;
-    item.cchTextMax = 256;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-    return buf;
-}
-
-bool RowChecked(HWND list, int row)
-{
-    return ((SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) - 1) == 1;
-}
-
 class EditDlgTest : public ::testing::Test
 {
 protected:
@@ -276,7 +250,7 @@ TEST_F(EditDlgTest, BoundsOfNumberYearRemarkNamesAndDeadlines)
         GetComboBoxInfo(Control(wnd, IDC_IKT_UGYFEL), &info);
         nameLimit = (UINT)SendMessageW(info.hwndItem, EM_GETLIMITTEXT, 0, 0);
         addEnabledAt16 = IsWindowEnabled(Control(wnd, IDC_IKT_ADD_DEADLINE));
-        SelectRow(Control(wnd, IDC_IKT_HATARIDOK), 0);
+        SelectListItem(Control(wnd, IDC_IKT_HATARIDOK), 0);
         ClickId(wnd, IDC_IKT_DELETE_DEADLINE);
         WaitUntil([&] { return IsWindowEnabled(Control(wnd, IDC_IKT_ADD_DEADLINE)) != FALSE; }, 3000);
         addEnabledAt15 = IsWindowEnabled(Control(wnd, IDC_IKT_ADD_DEADLINE));
@@ -310,10 +284,10 @@ TEST_F(EditDlgTest, ModifyKeepsTheEntryDateEmptiesCcAndLocksTheKey)
         shownName = Text(Control(wnd, IDC_IKT_UGYFEL));
         HWND list = Control(wnd, IDC_IKT_HATARIDOK);
         for (int i = 0; i < 3; ++i)
-            shownRows.push_back((RowChecked(list, i) ? L"+" : L"-") + RowText(list, i, 0) + L"|" +
-                                RowText(list, i, 1));
+            shownRows.push_back((ListItemChecked(list, i) ? L"+" : L"-") + ListItemText(list, i, 0) + L"|" +
+                                ListItemText(list, i, 1));
         // Change the second deadline's remark, untick the first one.
-        SelectRow(list, 1);
+        SelectListItem(list, 1);
         ClickId(wnd, IDC_IKT_MODIFY_DEADLINE);
         HWND dlg = WaitForWindow(L"#32770", kDeadlineTitle);
         ASSERT_TRUE(dlg);

@@ -312,6 +312,46 @@ TEST_F(MainDialogTest, ConnectSwitchesOnlineAndBack)
     EXPECT_TRUE(LogHas(L"Change to online mode stop"));
 }
 
+TEST_F(MainDialogTest, ConnectWithAWrongStoredConnectionRunsTheWizard)
+{
+    GoOffline();
+    CConnectionManagerSqlServer* connection = database->m_pConnection;
+    connection->SetConnectionString(L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Regi;"
+                                    L"Trusted_Connection=yes;");
+    connection->SqlDBName = L"Regi";
+    Run([&](HWND main) {
+        PostCommand(main, 1030);
+        Answer(L"Adatbázis kapcsolat",
+               L"Nem sikerült kapcsolódni!\n\nHa Ön most olyan környezetben dolgozik, hogy a központi adatbázist "
+               L"látnia\nkellene, akkor most lehetősége van az adatbázis kapcsolat beállítására.\n\nKívánja az "
+               L"adatbázis kapcsolatot most beállítani?",
+               IDYES);
+        HWND wizard = WaitForWindow(L"#32770", L"Adatbázis beállítása");
+        ASSERT_TRUE(wizard);
+        EXPECT_EQ(GetParent(wizard), main) << "owned by the main window";
+        EXPECT_EQ(Text(Control(wizard, 1089)), CString(L"Nincs adatázis"));
+        Click(Control(wizard, 1056));
+        HWND options = WaitForWindow(L"#32770", L"Beállítások");
+        ASSERT_TRUE(options);
+        SetWindowTextW(Control(options, 1055), L"Folionex");
+        Click(Control(options, IDOK));
+        ASSERT_TRUE(WaitForWindowGone(options));
+        ASSERT_TRUE(WaitUntil([&] { return Text(Control(wizard, IDCANCEL)) == L"Tovább"; }));
+        Click(Control(wizard, IDCANCEL));
+        ASSERT_TRUE(WaitForWindowGone(wizard));
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1030)) == L"Leválaszt"; }));
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"3 / 3"));
+        EXPECT_TRUE(Enabled(main, 1001));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(connection->Online);
+    EXPECT_FALSE(database->m_pStore->m_bOffline);
+    EXPECT_EQ(connection->GetConnectionString(),
+              CString(L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Folionex;Trusted_Connection=yes;"));
+    EXPECT_TRUE(LogHas(L"Show popup CSqlOptionsDlg"));
+    EXPECT_TRUE(LogHas(L"Change to offline mode stop"));
+}
+
 TEST_F(MainDialogTest, SwitchingOfflineAfterAFailedBackupTakesTheStoreOfflineToo)
 {
     // The new backup file cannot be made where a folder stands in its way.

@@ -62,17 +62,7 @@ void MainDialogFixture::TearDown()
 
 std::vector<std::wstring> MainDialogFixture::LogLines()
 {
-    std::string bytes = testing_support::ReadFileBytes(logPath);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start), rest;
-            lines.push_back(testing_support::SplitStamp(line, &rest) ? rest : line);
-            start = i + 1;
-        }
-    return lines;
+    return testing_support::ReadLogTexts(logPath);
 }
 
 bool MainDialogFixture::LogHas(const std::wstring& line)

@@ -4,9 +4,9 @@
 // values it wrote.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <algorithm>
 #include <atomic>
 #include <functional>
-#include <algorithm>
 #include <map>
 #include <set>
 #include <thread>
@@ -50,15 +50,14 @@ bool HasLine(const std::vector<std::wstring>& lines, const std::wstring& prefix)
 }
 
 // What the user does with a box of a caption: the buttons to click in turn
-// (a check box first, then the answer). Before them, `before` runs (the
-// world changes while the box is open); with `quit` the program's thread is
-// told to quit instead, so the box ends without an answer.
+// (a check box first, then the answer).
 struct Answer
 {
     std::vector<int> buttons;
-    std::function<void()> before;
-    bool quit = false;
     int times = 0; // boxes answered so far
+    // Before the buttons, or instead of them: drives the window (its handle,
+    // the program's process id).
+    std::function<void(HWND, DWORD)> act = nullptr;
 };
 
 struct FindData
@@ -82,6 +81,28 @@ std::wstring WindowText(HWND h)
     wchar_t buf[512] = {0};
     GetWindowTextW(h, buf, 512);
     return buf;
+}
+
+// A visible window of the process with this caption, waited for up to 10 s.
+HWND WaitForProcessWindow(DWORD pid, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+        FindData data = {pid, {}};
+        EnumWindows(CollectWindow, (LPARAM)&data);
+        for (HWND h : data.windows)
+            if (WindowText(h) == caption)
+                return h;
+    }
+    return NULL;
+}
+
+// Waits up to 10 s for a control's caption.
+bool WaitForCaption(HWND control, const std::wstring& caption)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
+        if (WindowText(control) == caption)
+            return true;
+    return false;
 }
 
 std::wstring ClassOf(HWND h)
@@ -231,10 +252,8 @@ protected:
                     seen[h] = GetTickCount();
                     ++it->second.times;
                     shown.push_back(caption);
-                    if (it->second.before)
-                        it->second.before();
-                    if (it->second.quit)
-                        PostThreadMessageW(GetWindowThreadProcessId(h, NULL), WM_QUIT, 0, 0);
+                    if (it->second.act)
+                        it->second.act(h, pi.dwProcessId);
                     // Posted clicks are handled in the order they were posted.
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
@@ -328,6 +347,24 @@ TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
     lines.erase(lines.begin());
     ExpectStartsWith(LogTexts(L"Egyetlen"), lines);
     EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+}
+
+TEST_F(StartupTest, TheTemplateKeyBesideTheInstancesIsNoInstance)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    HKEY h;
+    CString sablon = CString(kAppKey) + L"\\Sablon";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sablon, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    const wchar_t options[] = L"insertFields";
+    RegSetValueExW(h, L"C:\\Sablonok\\Levél.docx", 0, REG_SZ, (const BYTE*)options, sizeof(options));
+    RegCloseKey(h);
+
+    EXPECT_EQ(Run(L""), 0u);
+    EXPECT_FALSE(HasLine(LogTexts(L"DefaultInstance"), L"Show SelectInstance popup"));
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+    EXPECT_EQ(Value(L"Sablon", L"C:\\Sablonok\\Levél.docx"), L"insertFields");
+    EXPECT_EQ(Value(L"Sablon", L""), L"") << "no instance name written into the template key";
 }
 
 // ---------------------------------------------------------------------------
@@ -425,25 +462,24 @@ TEST_F(StartupTest, AStartUpBoxEndedWithoutAnAnswerChangesNoValue)
         BackupCases(L"Iroda", 2);
         SetValue(L"Iroda", L"Online", c.online);
         Answer quit;
-        quit.quit = true;
+        quit.act = [](HWND box, DWORD) { PostThreadMessageW(GetWindowThreadProcessId(box, NULL), WM_QUIT, 0, 0); };
         EXPECT_NE(Run(L"Iroda", {{c.caption, quit}}), (DWORD)-1);
         EXPECT_EQ(shown, std::vector<std::wstring>{c.caption});
         EXPECT_EQ(Number(L"Iroda", c.value), c.want);
     }
 }
 
-TEST_F(StartupTest, OnlineWithNothingLoadedConnectsWhenTheServerIsBackUp)
+TEST_F(StartupTest, OnlineWithNothingLoadedConnectsThroughTheWizardWhenTheServerIsBackUp)
 {
     CentralCases(2);
     server.SetDown(true);
     Answer connect{{IDYES}}; // "Kapcsolódás", once the server is up again
-    connect.before = [&] { server.SetDown(false); };
-    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, connect}}), 0u);
-    EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
-    auto log = LogTexts(L"Iroda");
-    auto wizard = std::find(log.begin(), log.end(), L"RunWizard: the database wizard is not available");
-    ASSERT_NE(wizard, log.end());
-    EXPECT_NE(std::find(wizard, log.end(), L"Load from database 2"), log.end()) << "the central load after it";
+    connect.act = [&](HWND, DWORD) { server.SetDown(false); };
+    Answer wizard{{IDCANCEL}}; // the wizard left as it is: the central load follows
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, connect}, {kWizard, wizard}}), 0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kCentralCaption, kWizard}));
+    EXPECT_TRUE(HasLine(LogTexts(L"Iroda"), L"Load from database 2"));
     EXPECT_TRUE(sawMainWindow);
     EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
 }
@@ -464,6 +500,38 @@ TEST_F(StartupTest, DownloadEndsTheProgramWhileNoRestoreExists)
     EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDNO}}}}), 0u); // "Letöltés"
     EXPECT_EQ(Number(L"Iroda", L"Online"), 0u) << "switched off before the restore runs";
     EXPECT_EQ(LogTexts(L"Iroda").back(), L"Exit instance");
+}
+
+TEST_F(StartupTest, OfflineWithoutBackupTheWizardCreatesTheMissingDatabase)
+{
+    SetValue(L"Iroda", L"Online", 0);
+    Answer wizard;
+    bool created = false, onward = false;
+    wizard.act = [&](HWND w, DWORD pid) {
+        // "Adatbázis létrehozása", the box, then "Tovább".
+        PostMessageW(GetDlgItem(w, 1058), BM_CLICK, 0, 0);
+        HWND box = WaitForProcessWindow(pid, L"Folionex");
+        created = box != NULL;
+        if (box)
+            PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        onward = WaitForCaption(GetDlgItem(w, IDCANCEL), L"Tovább");
+        PostMessageW(GetDlgItem(w, IDCANCEL), BM_CLICK, 0, 0);
+    };
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDYES}}},  // "Kapcsolódás"
+                             {kCentralCaption, Answer{{11}}},     // "&Tovább" to the wizard
+                             {kWizard, wizard}}),
+              0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kOfflineCaption, kCentralCaption, kWizard}));
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(onward);
+    EXPECT_TRUE(sawMainWindow);
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+    auto databases = server.Databases();
+    EXPECT_EQ(databases.back(), L"Folionex");
+    auto log = LogTexts(L"Iroda");
+    EXPECT_TRUE(HasLine(log, L"Load from database 0"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 } // namespace

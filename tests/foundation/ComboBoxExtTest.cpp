@@ -17,6 +17,13 @@ HWND EditOf(HWND combo)
     return info.hwndItem;
 }
 
+HWND ListOf(HWND combo)
+{
+    COMBOBOXINFO info = {sizeof(info)};
+    GetComboBoxInfo(combo, &info);
+    return info.hwndList;
+}
+
 // A key press as typing queues it: the modal loop's TranslateMessage makes
 // the character of the WM_KEYDOWN.
 void Type(HWND edit, wchar_t ch)
@@ -141,6 +148,22 @@ TEST_F(ComboBoxExtTest, ChoosingFromTheListReplacesTheField)
     Step([&] { chosen = Look(combo); });
     Run();
     EXPECT_EQ(chosen.text, CString(L"Abacus"));
+}
+
+TEST_F(ComboBoxExtTest, TheOpenListMatchesOnlyWholeItemsEachTimeTheDialogIsShown)
+{
+    // A dialog object shown again (the edit dialog after a refused save)
+    // gets new windows: the list of the second showing needs the same
+    // procedure as the first one's.
+    std::vector<LRESULT> found;
+    Step([this] { combo.ShowDropDown(TRUE); });
+    Step([&] {
+        found.push_back(SendMessageW(ListOf(combo), LB_FINDSTRING, (WPARAM)-1, (LPARAM)L"Ab"));
+        combo.ShowDropDown(FALSE);
+    });
+    Run();
+    Run();
+    EXPECT_EQ(found, (std::vector<LRESULT>{LB_ERR, LB_ERR})) << "a prefix does not find an item";
 }
 
 } // namespace

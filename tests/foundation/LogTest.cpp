@@ -18,15 +18,8 @@ std::wstring ReadLog(const CString& path)
 
 std::vector<std::wstring> Lines(const std::wstring& text)
 {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    EXPECT_EQ(start, text.size()) << "the log must end with a line feed";
-    return lines;
+    EXPECT_TRUE(text.empty() || text.back() == L'\n') << "the log must end with a line feed";
+    return SplitLines(text);
 }
 
 // The text after the time stamp, or "<not stamped>".

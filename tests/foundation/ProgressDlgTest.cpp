@@ -45,6 +45,16 @@ struct CWorker
     }
 };
 
+// Posts a record that only sets the second text and waits until it shows.
+bool ShowSecondText(HWND dialog, LPCWSTR text)
+{
+    CWndProgress sink(dialog);
+    CProgressRecord* record = new CProgressRecord(CProgressRecord::KIND_POSITION, CProgressRecord::FLAG_SECOND_TEXT, 0);
+    record->m_secondText = text;
+    sink.ProcessMessage(record);
+    return WaitUntil([&] { return Text(Control(dialog, IDC_PROGRESS_TEXT2)) == text; });
+}
+
 HANDLE StartSuspended(CWorker& worker)
 {
     return CreateThread(NULL, 0, CWorker::Proc, &worker, CREATE_SUSPENDED, NULL);
@@ -89,7 +99,8 @@ TEST(ProgressDlg, WithoutAutoCloseShowsTheFinalTextsAndClosesWithoutAsking)
         button = Text(Control(w, IDCANCEL));
         pos = (int)SendMessageW(Control(w, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0);
         PressKey(Control(w, IDCANCEL), VK_RETURN); // Enter does nothing
-        Sleep(200);
+        // A record posted after the key shows once the key has been handled.
+        ASSERT_TRUE(ShowSecondText(w, L"Enter után"));
         ASSERT_TRUE(IsWindow(w));
         Click(Control(w, IDCANCEL));
         EXPECT_TRUE(WaitForWindowGone(w));
@@ -165,9 +176,10 @@ TEST(ProgressDlg, BarStaysInItsRange)
             return SendMessageW(bar, PBM_GETRANGE, FALSE, 0) == 100 && SendMessageW(bar, PBM_GETRANGE, TRUE, 0) == 0;
         }));
         rangeAfterNegative = (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
-        // An aborted record without auto-close: the flag, then the button closes.
+        // An aborted record without auto-close: the flag (set once a record
+        // posted after it shows), then the button closes without asking.
         sink.ProcessMessage(new CProgressRecord(CProgressRecord::KIND_ABORTED, 0, 0));
-        Sleep(200);
+        ASSERT_TRUE(ShowSecondText(w, L"Megszakítva"));
         Click(Control(w, IDCANCEL));
         EXPECT_TRUE(WaitForWindowGone(w));
     });

@@ -8,6 +8,7 @@
 #include "support/WindowDriver.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -742,6 +743,57 @@ TEST(XMessageBoxTest, ReportButtonCallsBackAndTheBoxStays)
     EXPECT_EQ(g_reportText, L"Jelentendő hiba.");
     EXPECT_EQ(g_reportData, 0xC0FFEEu);
     EXPECT_EQ(answer, IDOK);
+}
+
+// What the Help button asked of the help viewer.
+struct HelpCall
+{
+    CString file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> g_helpCalls;
+std::atomic<int> g_helpCount{0};
+
+BOOL WINAPI RecordWinHelp(HWND, LPCWSTR file, UINT command, ULONG_PTR data)
+{
+    g_helpCalls.push_back(HelpCall{file, command, data});
+    ++g_helpCount;
+    return TRUE;
+}
+
+TEST(XMessageBoxTest, HelpOpensTheProgramsHelpFileAtTheContextOrItsSearchAndTheBoxStays)
+{
+    CImportHook hook("user32.dll", "WinHelpW", reinterpret_cast<void*>(&RecordWinHelp));
+    ASSERT_TRUE(hook.Hooked());
+    struct {
+        int context;
+        UINT command;
+        ULONG_PTR data;
+    } cases[] = {{0, HELP_PARTIALKEY, 0}, {77, HELP_CONTEXT, 77}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.context);
+        g_helpCalls.clear();
+        g_helpCount = 0;
+        XMessageBoxParams p;
+        p.nHelpContextId = c.context;
+        bool stayed = false;
+        int answer = RunBox(NULL, L"Súgóval.", MB_OK | MB_HELP, &p, NULL, [&](HWND box) {
+            ClickId(box, XMB_IDHELP);
+            // The call is made on the box's thread; the box then stays.
+            WaitUntil([] { return g_helpCount > 0; }, 2000);
+            stayed = IsWindow(box) != FALSE;
+            ClickId(box, IDOK);
+        });
+        EXPECT_EQ(answer, IDOK);
+        EXPECT_TRUE(stayed);
+        ASSERT_EQ(g_helpCalls.size(), 1u);
+        EXPECT_EQ(g_helpCalls[0].command, c.command);
+        EXPECT_EQ(g_helpCalls[0].data, c.data);
+        CString file = g_helpCalls[0].file;
+        EXPECT_EQ(file.Right(4).MakeLower(), CString(L".hlp"));
+        EXPECT_EQ(file.Left(file.GetLength() - 4), ProgramFolder() + L"xmessagebox_test");
+    }
 }
 
 // ---------------------------------------------------------------------------

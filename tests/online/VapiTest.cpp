@@ -470,6 +470,66 @@ TEST_F(VapiTest, AnAbortEndsTheDownloadWithTheAbortedRecord)
     }
 }
 
+// A sink that looks at the request and its output file at the moment the
+// final record is handed in (on the thread that ends the request).
+class CEndCheckingProgress : public CWndProgress
+{
+public:
+    explicit CEndCheckingProgress(HWND target) : CWndProgress(target) {}
+
+    void ProcessMessage(CProgressRecord* record) override
+    {
+        if (record && record->m_kind >= CProgressRecord::KIND_COMPLETED && request) {
+            endedAtFinal = request->HasEnded();
+            // The output file was opened without sharing: only a closed
+            // file opens here.
+            HANDLE h = CreateFileW(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+            fileClosedAtFinal = h != INVALID_HANDLE_VALUE;
+            if (h != INVALID_HANDLE_VALUE)
+                CloseHandle(h);
+        }
+        CWndProgress::ProcessMessage(record);
+    }
+
+    CVapiRequest* request = nullptr;
+    CString path;
+    std::atomic<bool> endedAtFinal{false};
+    std::atomic<bool> fileClosedAtFinal{false};
+};
+
+TEST_F(VapiTest, TheFinalRecordComesAfterTheFileIsClosedAndTheRequestEnded)
+{
+    struct {
+        const char* name;
+        bool asynchronous;
+        std::string fault;
+        int kind;
+    } cases[] = {
+        {"asynchronous, completed", true, "", CProgressRecord::KIND_COMPLETED},
+        {"asynchronous, error status", true, "path=/_test/bytes\nmode=status\nstatus=500\n",
+         CProgressRecord::KIND_ABORTED},
+        {"waiting, completed", false, "", CProgressRecord::KIND_COMPLETED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(StandIn(L"/_control/reset"));
+        if (!c.fault.empty()) {
+            ASSERT_TRUE(Fault(c.fault));
+        }
+        window.records.clear();
+        CEndCheckingProgress checking(window.m_hWnd);
+        CVapiRequest request(c.asynchronous);
+        request.SetProgress(&checking);
+        checking.request = &request;
+        checking.path = folder / L"telepítő.exe";
+        request.Download(Url(kHttp, L"_test/bytes?size=50000"), checking.path, 50000);
+        ASSERT_TRUE(window.PumpUntil([&] { return window.Ended(); }));
+        EXPECT_EQ(window.records.back().kind, c.kind);
+        EXPECT_TRUE(checking.endedAtFinal);
+        EXPECT_TRUE(checking.fileClosedAtFinal);
+    }
+}
+
 TEST_F(VapiTest, DestroyingAnAsynchronousRequestCutsItShortSafely)
 {
     ASSERT_TRUE(Fault("path=/_test/bytes\nmode=stall\nafter=10000\nseconds=1\n"));

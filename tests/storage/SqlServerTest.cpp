@@ -38,17 +38,7 @@ std::wstring Text(const CString& s)
 // The log's lines after their time stamps (the file is UTF-16LE).
 std::vector<std::wstring> LogLines(const CString& path)
 {
-    std::string bytes = ReadFileBytes(path);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == L'\n') {
-            std::wstring line = text.substr(start, i - start), rest;
-            lines.push_back(SplitStamp(line, &rest) ? rest : line);
-            start = i + 1;
-        }
-    return lines;
+    return ReadLogTexts(path);
 }
 
 class SqlServerTest : public ::testing::Test

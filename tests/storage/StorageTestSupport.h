@@ -1,6 +1,7 @@
 // Fixtures of the storage tests: records, a settings object whose backup
 // file lies in a fresh folder, and a table that fails on purpose.
 #pragma once
+#include <functional>
 #include <memory>
 #include "foundation/AppSettings.h"
 #include "storage/CtUgyirat_Sqlite.h"
@@ -29,7 +30,8 @@ private:
 std::unique_ptr<CtUgyirat_Sqlite> MakeCentralTable(const CString& path);
 
 // Wraps a table and fails on demand: the read after `failReadAfter` rows,
-// every insert, or every change.
+// every insert, or every change. `onReadEnd` runs when a read has given its
+// last row (before MoveNext answers false).
 class CFailingTable : public CRDBTable
 {
 public:
@@ -40,6 +42,7 @@ public:
     bool failOpen = false;
     bool failChanges = false;
     int changeCalls = 0;
+    std::function<void()> onReadEnd;
 
     bool SetConnection(CConnectionManager* m) override { return m_inner->SetConnection(m); }
     bool OpenSelect() override
@@ -54,8 +57,11 @@ public:
             m_failed = true;
             return false;
         }
-        if (!m_inner->MoveNext())
+        if (!m_inner->MoveNext()) {
+            if (onReadEnd)
+                onReadEnd();
             return false;
+        }
         ++m_rows;
         return true;
     }

@@ -3,6 +3,52 @@
 #include "storage/UgyiratStore.h"
 #include "support/TestSupport.h"
 #include <shlobj.h>
+#include <sqlite3.h>
+#include "foundation/Conversions.h"
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Allocation failure on demand: while armed, the allocation after the
+// first `g_allocationsLeft` throws std::bad_alloc, as the one that finds
+// the 32-bit address space full would; the ones after it find the memory
+// the unwinding freed.
+namespace {
+std::atomic<bool> g_failAllocations{false};
+std::atomic<long> g_allocationsLeft{0};
+
+class CAllocationFailure
+{
+public:
+    explicit CAllocationFailure(long after)
+    {
+        g_allocationsLeft = after;
+        g_failAllocations = true;
+    }
+    ~CAllocationFailure() { g_failAllocations = false; }
+};
+} // namespace
+
+// GCC takes malloc and free for a pair apart from new and delete; here
+// they are the pair that new and delete are made of.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    if (g_failAllocations && g_allocationsLeft.fetch_sub(1) == 0)
+        throw std::bad_alloc();
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -32,13 +78,16 @@ protected:
         ASSERT_TRUE(t.Insert(r));
     }
 
-    void WriteBackup(std::initializer_list<CUgyiratRecord> records)
+    void WriteBackup(const std::vector<CUgyiratRecord>& records)
     {
         CConnectionManagerSqlite manager;
         ASSERT_TRUE(manager.CreateDatabase());
         CtUgyirat_Sqlite t;
+        ASSERT_TRUE(t.BeginBulkInsert());
         for (const auto& r : records)
             ASSERT_TRUE(t.Insert(r));
+        ASSERT_TRUE(t.EndBulkInsert());
+        t.Close();
     }
 
     int BackupRows()
@@ -112,6 +161,80 @@ TEST_F(StoreTest, BackupLoadAfterAFailedCentralLoadMerges)
     EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"csak központi");
 }
 
+TEST_F(StoreTest, OutOfMemoryInEitherLoadKeepsTheMap)
+{
+    for (int i = 1; i <= 5; ++i)
+        AddCentral(MakeRecord(2024, i, L"régi"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    for (int i = 6; i <= 40; ++i)
+        AddCentral(MakeRecord(2024, i, L"új"));
+    std::vector<CUgyiratRecord> backup;
+    for (int i = 1; i <= 40; ++i)
+        backup.push_back(MakeRecord(2025, i, L"mentett"));
+    WriteBackup(backup);
+
+    struct {
+        const char* name;
+        bool central;
+        long after; // allocations that still succeed
+    } cases[] = {
+        {"central, at once", true, 0},   {"central, half way", true, 20},
+        {"central, names", true, 45},    {"backup, copying the map", false, 2},
+        {"backup, half way", false, 25},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->m_bOffline = false;
+        bool loaded = true;
+        {
+            CAllocationFailure failure(c.after);
+            loaded = c.central ? store->LoadFromDatabase() : store->LoadFromBackup();
+        }
+        EXPECT_FALSE(loaded);
+        EXPECT_TRUE(store->m_bOffline);
+        ASSERT_EQ(store->m_records.size(), 5u) << "the old map stays whole";
+        EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 5))->UgyfelNeve, L"régi");
+    }
+    // With memory again both loads work.
+    EXPECT_TRUE(store->LoadFromDatabase());
+    EXPECT_EQ(store->m_records.size(), 40u);
+    EXPECT_TRUE(store->LoadFromBackup());
+    EXPECT_EQ(store->m_records.size(), 80u);
+}
+
+TEST_F(StoreTest, ABackupReadThatBreaksOffOnALaterPageKeepsTheMap)
+{
+    AddCentral(MakeRecord(2024, 1, L"központi"));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    // Enough rows for many pages; then the file's last page is overwritten.
+    std::vector<CUgyiratRecord> rows;
+    CString remark(L'x', 150);
+    for (int i = 1; i <= 600; ++i)
+        rows.push_back(MakeRecord(2025, i, L"mentett", L"Ellenfél", L"Polgári", remark));
+    WriteBackup(rows);
+    std::string bytes = ReadFileBytes(env.BackupPath());
+    ASSERT_GT(bytes.size(), 20u * 4096);
+    size_t pageSize = ((unsigned char)bytes[16] << 8) | (unsigned char)bytes[17];
+    ASSERT_GE(pageSize, 512u);
+    for (size_t i = bytes.size() - pageSize; i < bytes.size(); ++i)
+        bytes[i] = (char)0xA5;
+    ASSERT_TRUE(WriteFileBytes(env.BackupPath(), bytes));
+
+    // The rows of the earlier pages still read; the last page breaks the read.
+    CtUgyirat_Sqlite direct;
+    ASSERT_TRUE(direct.OpenSelect());
+    int readable = 0;
+    while (direct.MoveNext())
+        ++readable;
+    EXPECT_TRUE(direct.ReadFailed());
+    direct.Close();
+    EXPECT_GT(readable, 100);
+
+    EXPECT_FALSE(store->LoadFromBackup());
+    ASSERT_EQ(store->m_records.size(), 1u);
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 1))->UgyfelNeve, L"központi");
+}
+
 TEST_F(StoreTest, MissingBackupFailsAndLeavesTheStoreOffline)
 {
     EXPECT_FALSE(store->LoadFromBackup());
@@ -163,14 +286,54 @@ TEST_F(StoreTest, InsertUpdateDeleteGoToTheTableFirst)
     EXPECT_EQ(store->CountRows(), 0);
 }
 
-TEST_F(StoreTest, NumbersAboveTheKeyRangeAreRefused)
+TEST_F(StoreTest, OnlyYearsAndNumbersWithAKeyOfTheirOwnAreStored)
 {
     ASSERT_TRUE(store->LoadFromDatabase());
-    EXPECT_TRUE(store->Insert(MakeRecord(2025, 1)));
-    EXPECT_FALSE(store->Insert(MakeRecord(2024, 65537))) << "its key would be 2025/1's";
+    ASSERT_TRUE(store->Insert(MakeRecord(2025, 1)));
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65535)));
+    struct {
+        int ev, nr;
+        bool stored;
+        const char* why;
+    } cases[] = {
+        {2024, 65537, false, "its key would be 2025/1's"},
+        {2024, 65536, false, "its key would be 2025/0's"},
+        {2025, -1, false, "its key would be 2024/65535's"},
+        {2025, 0, false, "no number"},
+        {0, 5, false, "no year"},
+        {-1, 5, false, "a negative key"},
+        {32768, 1, false, "the key would overflow"},
+        {32767, 65535, true, "the highest key"},
+        {1, 1, true, "the lowest key"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        int calls = table->changeCalls;
+        size_t before = store->m_records.size();
+        EXPECT_EQ(store->Insert(MakeRecord(c.ev, c.nr)), c.stored);
+        EXPECT_EQ(store->Update(MakeUgyiratKey(c.ev, c.nr), MakeRecord(c.ev, c.nr, L"Más")), c.stored);
+        EXPECT_EQ(store->m_records.size(), before + (c.stored ? 1 : 0));
+        if (!c.stored) {
+            EXPECT_EQ(table->changeCalls, calls) << "nothing reached the table";
+        }
+    }
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2024, 65535))->UgyfelNeve, L"Ügyfél") << "2024/65535 untouched";
+    EXPECT_STREQ(store->Find(MakeUgyiratKey(2025, 1))->UgyfelNeve, L"Ügyfél") << "2025/1 untouched";
+}
+
+TEST_F(StoreTest, AFullYearHasNoNextNumber)
+{
+    ASSERT_TRUE(store->LoadFromDatabase());
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65534)));
+    EXPECT_EQ(store->GetNextNr(2024), 65535);
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 65535)));
+    EXPECT_EQ(store->GetNextNr(2024), CUgyiratStore::kNoFreeUgyiratNr);
     EXPECT_FALSE(store->Insert(MakeRecord(2024, 65536)));
-    EXPECT_TRUE(store->Insert(MakeRecord(2024, 65535)));
-    EXPECT_FALSE(store->Update(MakeUgyiratKey(2024, 65537), MakeRecord(2024, 65537)));
+    EXPECT_EQ(store->GetNextNr(2025), 1);
+    EXPECT_EQ(store->GetNextNr(32768), CUgyiratStore::kNoFreeUgyiratNr) << "a year the key cannot hold";
+    // A row read from the table with a number past the range.
+    store->m_records[MakeUgyiratKey(2023, 70000)] = MakeRecord(2023, 70000);
+    EXPECT_EQ(store->GetNextNr(2023), CUgyiratStore::kNoFreeUgyiratNr);
 }
 
 TEST_F(StoreTest, NextFreeNumber)
@@ -235,6 +398,48 @@ TEST_F(StoreTest, CreateBackupThatFailsHalfWayKeepsTheOldFile)
     table->failReadAfter = -1;
     env.Settings().WriteProfileString(L"BackupFile", env.Folder() + L"nincs\\mentes.bkp");
     EXPECT_FALSE(store->CreateBackup());
+}
+
+TEST_F(StoreTest, CreateBackupWhoseCommitOrReplaceFailsKeepsTheOldFile)
+{
+    WriteBackup({MakeRecord(2020, 1), MakeRecord(2020, 2)});
+    for (int i = 1; i <= 10; ++i)
+        AddCentral(MakeRecord(2024, i));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    CString backup = env.BackupPath();
+    std::string before = ReadFileBytes(backup);
+
+    // Another reader of the new file when it is committed: the commit cannot
+    // take the file.
+    sqlite3* reader = nullptr;
+    table->onReadEnd = [&] {
+        if (reader)
+            return;
+        ASSERT_EQ(sqlite3_open_v2(WideToUtf8(backup + L".new"), &reader, SQLITE_OPEN_READONLY, NULL),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT COUNT(*) FROM tUgyirat;", NULL, NULL, NULL), SQLITE_OK);
+    };
+    EXPECT_FALSE(store->CreateBackup());
+    ASSERT_NE(reader, nullptr);
+    sqlite3_exec(reader, "COMMIT", NULL, NULL, NULL);
+    sqlite3_close(reader);
+    EXPECT_EQ(ReadFileBytes(backup), before) << "the commit failed";
+
+    // The old file open without delete sharing: the final replace fails.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    table->onReadEnd = [&] {
+        if (held == INVALID_HANDLE_VALUE)
+            held = CreateFileW(backup, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    };
+    EXPECT_FALSE(store->CreateBackup());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(backup), before) << "the replace failed";
+    EXPECT_FALSE(FileExists(backup + L".new"));
+
+    table->onReadEnd = nullptr;
+    EXPECT_TRUE(store->CreateBackup());
+    EXPECT_EQ(BackupRows(), 10);
 }
 
 TEST_F(StoreTest, DirectorySettings)

@@ -29,7 +29,12 @@ CString DataFolderPath(LPCWSTR key)
 
 void RemoveDataFolder(LPCWSTR key)
 {
-    CString path = DataFolderPath(key);
+    RemoveFolder(DataFolderPath(key));
+}
+
+void RemoveFolder(LPCWSTR folder)
+{
+    CString path = folder;
     path.TrimRight(L'\\');
     if (!PathFileExistsW(path))
         return;
@@ -110,6 +115,31 @@ bool SplitStamp(const std::wstring& line, std::wstring* rest)
     return true;
 }
 
+std::vector<std::wstring> SplitLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == L'\n') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    return lines;
+}
+
+std::vector<std::wstring> ReadLogTexts(LPCWSTR path)
+{
+    std::string bytes = ReadFileBytes(path);
+    std::vector<std::wstring> lines =
+        SplitLines(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+    for (auto& line : lines) {
+        std::wstring rest;
+        if (SplitStamp(line, &rest))
+            line = rest;
+    }
+    return lines;
+}
+
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value)
 {
     wchar_t buf[4096];
@@ -124,6 +154,95 @@ bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value)
 {
     DWORD size = sizeof(value), type = 0;
     return RegGetValueW(root, subKey, name, RRF_RT_REG_DWORD, &type, &value, &size) == ERROR_SUCCESS;
+}
+
+CDibCanvas::CDibCanvas(int width, int height, COLORREF fill) : m_bits(NULL), m_width(width)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    dc = CreateCompatibleDC(NULL);
+    m_bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), NULL, 0);
+    m_old = SelectObject(dc, m_bitmap);
+    DWORD value = (DWORD)GetRValue(fill) << 16 | (DWORD)GetGValue(fill) << 8 | GetBValue(fill);
+    for (int i = 0; m_bits && i < width * height; ++i)
+        m_bits[i] = value;
+}
+
+CDibCanvas::~CDibCanvas()
+{
+    SelectObject(dc, m_old);
+    DeleteObject(m_bitmap);
+    DeleteDC(dc);
+}
+
+COLORREF CDibCanvas::Pixel(int x, int y) const
+{
+    GdiFlush();
+    return At(x, y);
+}
+
+int CDibCanvas::Count(COLORREF colour, int x0, int x1, int y0, int y1) const
+{
+    GdiFlush();
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += At(x, y) == colour;
+    return n;
+}
+
+COLORREF CDibCanvas::At(int x, int y) const
+{
+    DWORD v = m_bits[y * m_width + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+CImportHook::CImportHook(LPCSTR dll, LPCSTR function, void* replacement) : m_entry(NULL), m_original(NULL)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(NULL));
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return;
+    for (auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name;
+         ++desc) {
+        if (lstrcmpiA(reinterpret_cast<LPCSTR>(base + desc->Name), dll) != 0 || !desc->OriginalFirstThunk)
+            continue;
+        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<LPCSTR>(byName->Name), function) != 0)
+                continue;
+            void** entry = reinterpret_cast<void**>(&slots->u1.Function);
+            DWORD protection = 0;
+            if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &protection))
+                return;
+            m_original = *entry;
+            *entry = replacement;
+            VirtualProtect(entry, sizeof(void*), protection, &protection);
+            m_entry = entry;
+            return;
+        }
+    }
+}
+
+CImportHook::~CImportHook()
+{
+    if (!m_entry)
+        return;
+    DWORD protection = 0;
+    if (VirtualProtect(m_entry, sizeof(void*), PAGE_READWRITE, &protection)) {
+        *m_entry = m_original;
+        VirtualProtect(m_entry, sizeof(void*), protection, &protection);
+    }
 }
 
 } // namespace testing_support

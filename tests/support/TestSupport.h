@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "afxapp.h"
 
 namespace testing_support {
@@ -16,6 +17,8 @@ CWinApp* App();
 void ResetProfile();
 // Deletes %LOCALAPPDATA%\Folionex\<key> with everything in it.
 void RemoveDataFolder(LPCWSTR key);
+// Deletes a folder (a final backslash is allowed) with everything in it.
+void RemoveFolder(LPCWSTR path);
 // %LOCALAPPDATA%\Folionex\<key>\ (without creating it).
 CString DataFolderPath(LPCWSTR key);
 
@@ -29,10 +32,57 @@ CString ProgramFolder();
 // A log line's time stamp "yyyy.mm.dd hh:mm:ss ": true when the line starts
 // with one, and the text after it goes to rest.
 bool SplitStamp(const std::wstring& line, std::wstring* rest);
+// The lines of a text, each ended by a line feed (an unended tail is left out).
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+// The lines of a log file (UTF-16LE), the text after the time stamp of
+// those that have one.
+std::vector<std::wstring> ReadLogTexts(LPCWSTR path);
 
 // The benchmarks' clock: a reading, and the milliseconds between two.
 LARGE_INTEGER ClockNow();
 double ElapsedMs(LARGE_INTEGER from, LARGE_INTEGER to);
+
+// A 32-bit top-down bitmap selected into a memory context, filled with
+// one colour, to draw into and read back.
+class CDibCanvas
+{
+public:
+    CDibCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
+    ~CDibCanvas();
+    CDibCanvas(const CDibCanvas&) = delete;
+    CDibCanvas& operator=(const CDibCanvas&) = delete;
+
+    COLORREF Pixel(int x, int y) const;
+    // How many pixels of the rectangle [x0, x1) x [y0, y1) have the colour.
+    int Count(COLORREF colour, int x0, int x1, int y0, int y1) const;
+
+    HDC dc;
+
+private:
+    COLORREF At(int x, int y) const;
+
+    HBITMAP m_bitmap;
+    HGDIOBJ m_old;
+    DWORD* m_bits;
+    int m_width;
+};
+
+// While it lives, calls this program makes to an imported function (by DLL
+// and function name) go to the replacement: its import address table entry
+// is patched. Hooked() says whether the entry was found.
+class CImportHook
+{
+public:
+    CImportHook(LPCSTR dll, LPCSTR function, void* replacement);
+    ~CImportHook();
+    CImportHook(const CImportHook&) = delete;
+    CImportHook& operator=(const CImportHook&) = delete;
+    bool Hooked() const { return m_entry != NULL; }
+
+private:
+    void** m_entry;
+    void* m_original;
+};
 
 // Registry reads without the class library, for checking what was written.
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value);

@@ -1,4 +1,5 @@
 #include "support/WindowDriver.h"
+#include <commctrl.h>
 #include <string>
 
 namespace testing_support {
@@ -171,6 +172,32 @@ RECT RectInParent(HWND child)
 bool IsChecked(HWND button)
 {
     return button && SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+CString ListItemText(HWND list, int row, int column)
+{
+    wchar_t buf[1024] = {0};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = buf;
+    item.cchTextMax = 1024;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
+    return buf;
+}
+
+bool ListItemChecked(HWND list, int row)
+{
+    return ((SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) - 1) == 1;
+}
+
+void SelectListItem(HWND list, int row)
+{
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = 0;
+    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
 }
 
 HWND FocusOf(DWORD threadId)

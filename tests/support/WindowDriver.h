@@ -72,6 +72,11 @@ CString ClassOf(HWND hwnd);
 // The window rectangle in the client coordinates of its parent (or owner).
 RECT RectInParent(HWND child);
 bool IsChecked(HWND button);
+// List views in report view: a cell's text, whether the row's check box is
+// ticked, and selecting (and focusing) one row alone.
+CString ListItemText(HWND list, int row, int column);
+bool ListItemChecked(HWND list, int row);
+void SelectListItem(HWND list, int row);
 // The window with the keyboard focus in the given thread.
 HWND FocusOf(DWORD threadId);
 // Whether the system menu's Close item is greyed.

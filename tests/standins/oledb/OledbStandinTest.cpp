@@ -788,6 +788,7 @@ TEST_F(StandinTest, BindingsFollowTheOleDbRules)
     DBBINDSTATUS status = DBBINDSTATUS_OK;
     EXPECT_EQ(DB_E_ERRORSOCCURRED, accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &overlap, 0, &handle, &status));
     EXPECT_EQ(DBBINDSTATUS_BADBINDINFO, status);
+    accessor.Reset(); // the rowset stays open while any of its interfaces is held
     rowset.Reset();
 
     // Parameters the server refuses.
@@ -903,6 +904,39 @@ TEST_F(StandinTest, FailsChosenStatementsAndReadsHalfWay)
         EXPECT_EQ(S_OK, ReadRows(rowset.p, CaseRowBindings(true), &rows));
         EXPECT_EQ(5u, rows.size());
     }
+}
+
+TEST_F(StandinTest, RefusesWhatTheDriverRefusesWhileRowsOrARowsetAreOpen)
+{
+    OpenCases();
+    for (LONG nr = 1; nr <= 3; ++nr)
+        ASSERT_EQ(S_OK, Insert(cases, MakeCase(2024, nr, L"Ügyfél")));
+    Com<IRowset> rowset;
+    ASSERT_EQ(S_OK, cases.Run(kSelect, rowset.Out()));
+
+    // No second command while the session's rowset is open.
+    EXPECT_EQ(DB_E_OBJECTOPEN, cases.Run(kCount));
+    ASSERT_FALSE(cases.errors.empty());
+    EXPECT_EQ(L"HY000", cases.errors[0].sqlState);
+    EXPECT_EQ(DB_E_OBJECTOPEN, Insert(cases, MakeCase(2024, 9, L"Másik")));
+
+    // No fetch while a row fetched before is held.
+    HROW first = 0, second = 0;
+    HROW* p = &first;
+    DBCOUNTITEM got = 0;
+    ASSERT_EQ(S_OK, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &got, &p));
+    ASSERT_EQ(1u, got);
+    p = &second;
+    EXPECT_EQ(DB_E_ROWSNOTRELEASED, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &got, &p));
+    EXPECT_EQ(0u, got);
+    ASSERT_EQ(S_OK, rowset->ReleaseRows(1, &first, NULL, NULL, NULL));
+    EXPECT_EQ(S_OK, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &got, &p)) << "the next row once it is released";
+    EXPECT_EQ(1u, got);
+    rowset->ReleaseRows(1, &second, NULL, NULL, NULL);
+
+    // The rowset gone, the session takes commands again.
+    rowset.Reset();
+    EXPECT_EQ(L"3", CountCases(cases));
 }
 
 TEST_F(StandinTest, TransactionsOfOneSession)

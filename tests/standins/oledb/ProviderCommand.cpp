@@ -249,6 +249,11 @@ STDMETHODIMP Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParam
     std::wstring where = L"exec [" + connection->Info().database.name + L"] ";
     if (!m_hasText)
         return PostError(DB_E_NOCOMMAND, IID_ICommand, DriverError(L"42000", L"No command text was set."), server);
+    if (m_session->HasOpenRowset()) {
+        AppendTrace(folder, where + OneLine(m_text) + L" -> refused: a rowset of the session is still open");
+        return PostError(DB_E_OBJECTOPEN, IID_ICommand,
+                         DriverError(L"HY000", L"Connection is busy with results for another command"), server);
+    }
 
     bool down = false;
     FailurePlan plan;

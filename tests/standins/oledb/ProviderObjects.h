@@ -108,12 +108,19 @@ public:
 
     const std::shared_ptr<ServerConnection>& Connection() const { return m_connection; }
 
+    // Without multiple active result sets the session's connection serves
+    // one rowset at a time: while one is open no other command runs.
+    void RowsetOpened() { InterlockedIncrement(&m_openRowsets); }
+    void RowsetClosed() { InterlockedDecrement(&m_openRowsets); }
+    bool HasOpenRowset() const { return m_openRowsets != 0; }
+
 protected:
     void* FindInterface(REFIID riid) override;
 
 private:
     DataSource* m_source;
     std::shared_ptr<ServerConnection> m_connection;
+    volatile LONG m_openRowsets = 0;
 };
 
 class Command : public ComObject,
@@ -144,6 +151,8 @@ public:
                                   const DBPARAMBINDINFO rgParamBindInfo[]) override;
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
+
+    Session* GetSession() const { return m_session; }
 
 protected:
     void* FindInterface(REFIID riid) override;

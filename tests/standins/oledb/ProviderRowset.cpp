@@ -89,12 +89,14 @@ Rowset::Rowset(Command* command, const std::shared_ptr<ResultSet>& rows, const F
     : m_command(command), m_rows(rows), m_plan(plan), m_server(server)
 {
     m_command->AddRef();
+    m_command->GetSession()->RowsetOpened();
     InitializeCriticalSection(&m_lock);
 }
 
 Rowset::~Rowset()
 {
     DeleteCriticalSection(&m_lock);
+    m_command->GetSession()->RowsetClosed();
     m_command->Release();
 }
 
@@ -127,6 +129,12 @@ STDMETHODIMP Rowset::GetNextRows(HCHAPTER, DBROWOFFSET lRowsOffset, DBROWCOUNT c
     if (cRows == 0)
         return S_OK;
     EnterCriticalSection(&m_lock);
+    // The driver's rowsets cannot hold rows: every row fetched before must
+    // have been released.
+    if (!m_held.empty()) {
+        LeaveCriticalSection(&m_lock);
+        return DB_E_ROWSNOTRELEASED;
+    }
     size_t total = m_rows->rows.size();
     m_next = m_next + static_cast<size_t>(lRowsOffset) < total ? m_next + static_cast<size_t>(lRowsOffset) : total;
     size_t available = total - m_next;
