@@ -1,5 +1,6 @@
 #include "app/InstanceList.h"
 #include "afxapp.h"
+#include "app/InstanceSelectDlg.h"
 #include "exchange/SablonList.h"
 #include "foundation/Log.h"
 
@@ -10,18 +11,25 @@ LPCWSTR GetDefaultInstanceKey()
 
 namespace {
 
-// A text value of the types REG_SZ or REG_EXPAND_SZ that fits 1024 bytes.
-bool ReadText(HKEY hKey, LPCWSTR name, CString& out)
+enum ReadResult { READ_OK, READ_MISSING, READ_TOO_LONG, READ_OTHER_TYPE };
+
+// A text value of the types REG_SZ or REG_EXPAND_SZ of up to 512
+// characters: 1024 bytes of text, one character more for a terminator (which
+// the data may lack; it is added after the last character read).
+ReadResult ReadText(HKEY hKey, LPCWSTR name, CString& out)
 {
     wchar_t buf[512 + 1] = {0};
-    DWORD type = 0, size = 1024;
-    if (RegQueryValueExW(hKey, name, NULL, &type, (LPBYTE)buf, &size) != ERROR_SUCCESS)
-        return false;
+    DWORD type = 0, size = sizeof(buf);
+    LONG r = RegQueryValueExW(hKey, name, NULL, &type, (LPBYTE)buf, &size);
+    if (r == ERROR_MORE_DATA)
+        return READ_TOO_LONG;
+    if (r != ERROR_SUCCESS)
+        return READ_MISSING;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return false;
+        return READ_OTHER_TYPE;
     buf[size / sizeof(wchar_t) < 512 ? size / sizeof(wchar_t) : 512] = 0;
     out = buf;
-    return true;
+    return READ_OK;
 }
 
 } // namespace
@@ -48,7 +56,7 @@ int CInstanceList::Load()
         info.key = name;
         HKEY hSub = NULL;
         if (RegOpenKeyExW(hApp, name, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &hSub) == ERROR_SUCCESS) {
-            ReadText(hSub, NULL, info.displayName);
+            ReadResult nameRead = ReadText(hSub, NULL, info.displayName);
             ReadText(hSub, L"RegEmail", info.email);
             DWORD type = 0, value = 0, size = sizeof(value);
             if (RegQueryValueExW(hSub, L"RepoNr", NULL, &type, (LPBYTE)&value, &size) == ERROR_SUCCESS &&
@@ -56,7 +64,10 @@ int CInstanceList::Load()
                 info.repoNr = (int)value;
             if (info.displayName.IsEmpty()) {
                 info.displayName.Format(L"Adatbázis #%d", info.repoNr ? info.repoNr : (int)m_items.size() + 1);
-                app->WriteProfileString(info.key, L"", info.displayName);
+                // A name that is there but cannot be read here (too long,
+                // another type) stays as it is stored.
+                if (nameRead == READ_MISSING || nameRead == READ_OK)
+                    app->WriteProfileString(info.key, L"", info.displayName);
             }
             RegCloseKey(hSub);
         }
@@ -85,13 +96,6 @@ CString CInstanceList::GetKey(int index) const
     return m_items[index].key;
 }
 
-bool RunInstanceSelection(CInstanceList& /*list*/, int& index)
-{
-    // Until the selection dialog exists the first instance is taken.
-    index = 0;
-    return true;
-}
-
 CString CRegistryInstanceChooser::Resolve(LPCWSTR requestedKey)
 {
     CInstanceList list;
@@ -110,8 +114,10 @@ bool CRegistryInstanceChooser::Choose(bool askAlways, CString& key)
     int index = 0;
     if (list.GetCount() > 1 || askAlways) {
         LogLine(L"Show SelectInstance popup");
-        if (!RunInstanceSelection(list, index))
+        CInstanceSelectDlg dlg(list, NULL);
+        if (dlg.DoModal() != IDOK)
             return false;
+        index = dlg.m_nSelected;
     }
     key = list.GetKey(index);
     return true;

@@ -17,7 +17,9 @@ struct CInstanceInfo
 class CInstanceList
 {
 public:
-    // Refills the list from the registry; returns the number of subkeys read.
+    // Refills the list from the registry; returns the number of subkeys read
+    // (the template list's key, where it lies inside the application key,
+    // is no instance and is neither read nor counted).
     int Load();
     // The registered key that equals the request without regard to case, or
     // the request itself ("DefaultInstance" for an empty one).
@@ -32,9 +34,6 @@ private:
 };
 
 LPCWSTR GetDefaultInstanceKey();
-
-// Lets the user pick an instance of the list; false when cancelled.
-bool RunInstanceSelection(CInstanceList& list, int& index);
 
 // The application's chooser of the start-up instance: the registered
 // instances and the selection dialog.

@@ -748,7 +748,8 @@ void CVelindoDlg::OnTimer(UINT_PTR nIDEvent)
     if (nIDEvent == kTimerWorker) {
         {
             CBusyGuard guard(&m_nBusy);
-            LogLine(L"Backup reminder: not part of this build");
+            if (CAppSettings* settings = GetAppSettings())
+                settings->EnsureOnlineBackupSettings(this, false);
         }
         LogLine(L"Background worker: not part of this build");
     } else if (nIDEvent == kTimerClearProgress) {

@@ -71,6 +71,21 @@ public:
     CString GetUserEmail();
     CString GetDataSetName();
 
+    // The password of the online backup, kept enciphered in "OMPassword"
+    // (defined with the backup, online/BackupPassword.cpp). Mode 0 never
+    // asks; 1 always asks; 2 asks only when no value is stored. Asking runs
+    // the backup-mode dialog over the application's main window, pre-filled;
+    // on OK its password is stored. Empty when there is none, also when the
+    // stored value cannot be deciphered.
+    CString GetOnlineBackupPassword(int mode);
+    // The empty password is stored as the empty text.
+    void SetOnlineBackupPassword(LPCWSTR password);
+    // With a parent window, reminds the user while the online backup is not
+    // set up ("OMBackupFrequency" never written, or passwordRequired and no
+    // password) and offers the backup-mode dialog. True when a mode with
+    // exchange is chosen and a password is stored.
+    bool EnsureOnlineBackupSettings(CWnd* parent, bool passwordRequired);
+
     // Start-up choice of the instance, through the chooser (not owned; it
     // must outlive the choice). Without a chooser there is no choice: false.
     void SetInstanceChooser(CInstanceChooser* chooser) { m_pChooser = chooser; }

@@ -89,6 +89,21 @@
 #define ID_CASE_DELETE 32777
 // ---- end of main dialog ----
 
+// ---- Backup mode and password dialog (COptionsPasswordDlg) ----
+#define IDD_OPTIONS_PASSWORD      141
+#define IDC_OPW_MODE_NONE         1016
+#define IDC_OPW_MODE_SEND         1017
+#define IDC_OPW_MODE_RECEIVE      1018
+#define IDC_OPW_PASSWORD          1063
+#define IDC_OPW_FREQUENCY         1076
+#define IDC_OPW_MODE_BAND         1102
+#define IDC_OPW_FREQUENCY_BAND    1116
+#define IDC_OPW_SHOW_PASSWORD     1123
+#define IDC_OPW_WARNING           1124
+#define IDC_OPW_PASSWORD_LABEL    1128
+#define IDC_OPW_PASSWORD_NOTE     1129
+// ---- end of backup mode and password dialog ----
+
 // ---- Clipboard import: wizard, column type, row editor ----
 #define IDD_IMPORT               133
 #define IDD_IMPORT_COLUMN        139
@@ -117,6 +132,15 @@
 #define IDD_STATS 152
 #define IDC_STATS_LIST 1140
 // ---- end of about box and statistics ----
+
+// ---- Instance selection and the online account's data sets ----
+#define IDD_INSTANCE_SELECT 144
+#define IDD_INSTANCE_PWD 145
+#define IDC_INSTANCE_COMBO 1115
+#define IDC_INSTANCE_REFRESH 1121
+#define IDC_INSTANCE_EMAIL 1122
+#define IDC_INSTANCE_PASSWORD 1063
+// ---- end of instance selection ----
 
 // ---- Database wizard (CDBWizardDlg) ----
 #define IDD_DBWIZARD              135

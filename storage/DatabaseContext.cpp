@@ -1,4 +1,5 @@
 #include "storage/DatabaseContext.h"
+#include "afxapp.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "foundation/XMessageBox.h"
@@ -40,6 +41,11 @@ const wchar_t kTextLastOffline[] =
     L"Amennyiben a központi adatbázis elérhető, akkor arra a program ablakának\n"
     L"jobb alsó sarkában található \"Kapcsol\" gombbal kapcsolódhat rá.\n"
     L"Sikeres kapcsolódást követően az aktuális adatok lekérhetők és módosíthatók.";
+
+const wchar_t kTextNoPassword[] =
+    L"Nem adott meg jelszót, ezért a program kilép!\n\n"
+    L"Ha mégis szeretné a mentést letölteni, vagy kapcsolódni\n"
+    L"a központi adatbázishoz, akkor indítsa újra a programot!";
 
 const UINT kStyleContinueAbort = 0x37;      // warning icon, "&Tovább" and "&Megszakít"
 const UINT kStyleThreeWay = 0x20000033;     // warning icon, yes/no/cancel with own captions
@@ -94,6 +100,17 @@ bool CDatabaseContext::RestoreIntoBackup()
     // The online restore is not part of this build: it fails as a failed
     // download would.
     LogLine(L"Online restore into the backup file is not available");
+    return false;
+}
+
+bool CDatabaseContext::AskRestorePassword()
+{
+    // Working offline, the password of the backup to restore is asked for
+    // first, pre-filled with the stored one.
+    CAppSettings* settings = GetAppSettings();
+    if (settings && !settings->GetOnlineBackupPassword(1).IsEmpty())
+        return true;
+    AfxMessageBox(kTextNoPassword, MB_ICONERROR);
     return false;
 }
 
@@ -179,7 +196,8 @@ bool CDatabaseContext::LoadAtStartup(CWnd* splash)
         return loaded;
     }
     case ChoiceDownload:
-        // The password of the online backup is asked for by the restore.
+        if (!AskRestorePassword())
+            return false;
         return RestoreIntoBackup() && m_pStore->LoadFromBackup();
     case ChoiceExit:
         return false;

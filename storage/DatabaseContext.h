@@ -28,5 +28,8 @@ private:
     enum Choice { ChoiceConnect, ChoiceDownload, ChoiceExit };
     Choice AskNoSource(bool online);
     bool RestoreIntoBackup();
+    // Asks for the password of the backup (always, pre-filled); without one
+    // the user is told that the program ends, and the answer is false.
+    bool AskRestorePassword();
     void Repaint(CWnd* splash);
 };

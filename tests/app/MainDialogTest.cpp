@@ -438,6 +438,73 @@ TEST_F(MainDialogTest, AQueuedTaskRunsOnlyWhenNoCommandIsBusy)
     });
 }
 
+// Timer 100, 3000 ms after the window opens: the backup reminder while the
+// online backup was never set up, nothing once a mode was chosen. The
+// handler logs its next step (the worker) only after the reminder.
+TEST_F(MainDialogTest, TimerRemindsOfTheBackupOnlyWhileItWasNeverSetUp)
+{
+    const wchar_t kWorkerLine[] = L"Background worker: not part of this build";
+    const wchar_t kCaption[] = L"On-line mentés beállítása";
+    struct Case { bool written; bool reminds; } cases[] = {{false, true}, {true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written ? "frequency 0" : "never written");
+        DeleteFileW(logPath);
+        CWinApp* app = AfxGetApp();
+        if (c.written)
+            env.Settings().WriteProfileInt(L"OMBackupFrequency", 0);
+        else
+            app->WriteProfileString(L"MainDlgTest", L"OMBackupFrequency", NULL);
+        bool reminded = false;
+        BoxContent box;
+        Run([&](HWND main) {
+            if (c.reminds) {
+                HWND wnd = WaitForWindow(L"#32770", kCaption, 15000);
+                ASSERT_TRUE(wnd);
+                reminded = true;
+                box = ReadBox(wnd);
+                Click(Control(wnd, IDNO)); // "Máskor"
+                EXPECT_TRUE(WaitForWindowGone(wnd));
+            }
+            EXPECT_TRUE(WaitUntil([&] { return LogHas(kWorkerLine); }, 15000));
+            reminded = reminded || FindTopWindow(L"#32770", kCaption) != NULL;
+            PostMessageW(main, WM_CLOSE, 0, 0);
+        }, 10000);
+        EXPECT_EQ(reminded, c.reminds);
+        if (c.reminds) {
+            EXPECT_EQ(box.text, CString(L"Az on-line mentés paraméterei még nincsenek beállítva.\n\n"
+                                    L"Kérjük, állítsa be ezeket, mert enélkül az adatiról nem készül "
+                                    L"biztonsági másolat!"));
+            EXPECT_EQ(box.buttons[IDYES], CString(L"Tovább a beállításokhoz"));
+            EXPECT_EQ(box.buttons[IDNO], CString(L"Máskor"));
+        }
+        CString password = app->GetProfileString(L"MainDlgTest", L"OMPassword", L"-");
+        EXPECT_EQ(password, CString(L"-")) << "the reminder stores nothing";
+    }
+}
+
+TEST_F(MainDialogTest, ATaskQueuedWhileTheReminderIsOpenRunsAfterIt)
+{
+    AfxGetApp()->WriteProfileString(L"MainDlgTest", L"OMBackupFrequency", NULL);
+    Run([&](HWND main) {
+        HWND box = WaitForWindow(L"#32770", L"On-line mentés beállítása", 15000);
+        ASSERT_TRUE(box);
+        env.Settings().QueueTask(new CCountingTask);
+        PostMessageW(main, g_uMsgTask, 0, 0);
+        // A status text posted after the task message shows once the main
+        // window has handled both.
+        CProgressRecord* marker = new CProgressRecord(CProgressRecord::KIND_POSITION,
+                                                      CProgressRecord::FLAG_FIRST_TEXT, 0);
+        marker->m_firstText = L"jelző";
+        if (!PostMessageW(main, g_uMsgProgress, (WPARAM)marker, 0))
+            delete marker;
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1028)) == L"jelző"; }));
+        EXPECT_EQ(g_tasksRun, 0) << "the reminder holds the busy guard";
+        Click(Control(box, IDNO));
+        EXPECT_TRUE(WaitUntil([&] { return g_tasksRun == 1; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }, 10000);
+}
+
 TEST_F(MainDialogTest, ExitWhileACommandIsBusyIsRefused)
 {
     Run([&](HWND main) {

@@ -43,6 +43,8 @@ void MainDialogFixture::SetUp()
     logPath = env.Folder() + AfxGetApp()->m_pszAppName + L".log";
     DeleteFileW(logPath);
     theApp.m_pSettings = &env.Settings();
+    // The backup reminder of timer 100 only where a test asks for it.
+    env.Settings().WriteProfileInt(L"OMBackupFrequency", 0);
     database = new CDatabaseContext;
     database->m_pConnection->LoadSettings();
     theApp.m_pDatabase = database;

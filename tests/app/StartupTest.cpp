@@ -14,6 +14,7 @@
 #include "storage/CtUgyirat_Sqlite.h"
 #include "storage/CtUgyirat_SqlServer.h"
 #include "support/TestSupport.h"
+#include "tests/online/PasswordVectors.h"
 #include "tests/standins/oledb/TestSqlServer.h"
 
 namespace {
@@ -23,6 +24,7 @@ using namespace testing_support;
 const wchar_t kAppKey[] = L"Software\\Orvane\\Folionex";
 const wchar_t kCentralCaption[] = L"Üzemmód (kapcsolódás központi adatbázishoz)";
 const wchar_t kOfflineCaption[] = L"Üzemmód (leválasztott kapcsolat)";
+const wchar_t kSelectCaption[] = L"Adatállomány kiválasztása";
 const wchar_t kCentral[] = L"Provider=MSOLEDBSQL;Server=(local)\\SQLExpress;Database=Folionex;Trusted connection=true;";
 
 // The texts of the log's lines after their time stamps; unstamped lines as they are.
@@ -110,6 +112,28 @@ std::wstring ClassOf(HWND h)
     wchar_t buf[128] = {0};
     GetClassNameW(h, buf, 128);
     return buf;
+}
+
+// The texts of a window's child windows of a class.
+struct ChildTextData
+{
+    LPCWSTR className;
+    std::vector<std::wstring> texts;
+};
+
+BOOL CALLBACK CollectChildText(HWND hWnd, LPARAM lParam)
+{
+    ChildTextData* data = reinterpret_cast<ChildTextData*>(lParam);
+    if (ClassOf(hWnd) == data->className)
+        data->texts.push_back(WindowText(hWnd));
+    return TRUE;
+}
+
+std::vector<std::wstring> ChildTexts(HWND parent, LPCWSTR className)
+{
+    ChildTextData data = {className, {}};
+    EnumChildWindows(parent, CollectChildText, (LPARAM)&data);
+    return data.texts;
 }
 
 class StartupTest : public ::testing::Test
@@ -262,6 +286,13 @@ protected:
                         else
                             PostMessageW(h, WM_COMMAND, id, 0);
                     }
+                } else if (caption == L"On-line mentés beállítása") {
+                    // The backup reminder, should the main window stand for
+                    // its 3 seconds: "Máskor".
+                    if (!seen.count(h)) {
+                        seen[h] = GetTickCount();
+                        PostMessageW(h, WM_COMMAND, IDNO, 0);
+                    }
                 } else if (caption == kCentralCaption || caption == kOfflineCaption) {
                     // Not expected: leave the program as the user would.
                     if (!seen.count(h)) {
@@ -347,6 +378,38 @@ TEST_F(StartupTest, TheOnlyInstanceIsChosenAndTheBannerGoesToTheDefaultLog)
     lines.erase(lines.begin());
     ExpectStartsWith(LogTexts(L"Egyetlen"), lines);
     EXPECT_EQ(Value(L"", L"LastRun"), L"Egyetlen");
+}
+
+TEST_F(StartupTest, SeveralInstancesAreOfferedInTheSelectionDialog)
+{
+    CentralCases(1);
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    AddInstance(L"Iroda", L"Iroda");
+    Answer second{{IDOK}};
+    second.act = [](HWND dlg, DWORD) { SendMessageW(GetDlgItem(dlg, 1115), CB_SETCURSEL, 1, 0); };
+    EXPECT_EQ(Run(L"", {{kSelectCaption, second}}), 0u);
+    EXPECT_EQ(shown, std::vector<std::wstring>{kSelectCaption});
+    EXPECT_EQ(LogTexts(L"DefaultInstance"),
+              (std::vector<std::wstring>{std::wstring(59, L'*'), L"Show SelectInstance popup"}));
+    auto lines = StartLines(L"Iroda");
+    lines.erase(lines.begin());
+    ExpectStartsWith(LogTexts(L"Iroda"), lines);
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Iroda");
+    EXPECT_TRUE(sawMainWindow);
+}
+
+TEST_F(StartupTest, LeavingTheSelectionDialogEndsTheProgramQuietly)
+{
+    AddInstance(L"Egyetlen", L"Egyetlen iroda");
+    AddInstance(L"Iroda", L"Iroda");
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kAppKey, L"LastRun", REG_SZ, L"Iroda", 12), ERROR_SUCCESS);
+    EXPECT_EQ(Run(L"", {{kSelectCaption, Answer{{IDCANCEL}}}}), 0u); // "Ki&lép"
+    EXPECT_EQ(shown, std::vector<std::wstring>{kSelectCaption});
+    EXPECT_EQ(LogTexts(L"DefaultInstance"), (std::vector<std::wstring>{std::wstring(59, L'*'),
+                                                                      L"Show SelectInstance popup", L"Exit instance"}));
+    EXPECT_FALSE(sawMainWindow);
+    EXPECT_EQ(Value(L"", L"LastRun"), L"Iroda");
+    EXPECT_FALSE(FileExists(DataFolderPath(L"Iroda") + L"Folionex.log"));
 }
 
 TEST_F(StartupTest, TheTemplateKeyBesideTheInstancesIsNoInstance)
@@ -532,6 +595,87 @@ TEST_F(StartupTest, OfflineWithoutBackupTheWizardCreatesTheMissingDatabase)
     auto log = LogTexts(L"Iroda");
     EXPECT_TRUE(HasLine(log, L"Load from database 0"));
     EXPECT_EQ(log.back(), L"Exit instance");
+}
+
+// Working offline with nothing to load, "Letöltés" first asks for the
+// password of the backup, in the backup-mode dialog filled with the stored one.
+TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
+{
+    const wchar_t kDialog[] = L"Online mentés titkosítása";
+    const wchar_t kNoPassword[] =
+        L"Nem adott meg jelszót, ezért a program kilép!\n\n"
+        L"Ha mégis szeretné a mentést letölteni, vagy kapcsolódni\n"
+        L"a központi adatbázishoz, akkor indítsa újra a programot!";
+    const wchar_t kRestoreLine[] = L"Online restore into the backup file is not available";
+    using namespace password_vectors;
+    struct Case {
+        const char* name;
+        LPCWSTR stored;      // null: no value
+        LPCWSTR typed;       // null: the field left as it opened
+        int button;
+        LPCWSTR prefill;
+        bool noPassword;     // the program ends with the message
+        LPCWSTR storedAfter; // "-": still no value
+    } cases[] = {
+        {"none stored, Elvet", nullptr, nullptr, IDCANCEL, L"", true, L"-"},
+        {"stored, OK", kOldLetters, nullptr, IDOK, kOld, false, kOldLetters},
+        {"typed, OK", nullptr, kNew, IDOK, L"", false, kNewLetters},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        shown.clear();
+        sawMainWindow = false;
+        SetValue(L"Iroda", L"Online", 0);
+        if (c.stored) {
+            HKEY h;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, CString(kAppKey) + L"\\Iroda", 0, NULL, 0, KEY_WRITE, NULL,
+                                      &h, NULL), ERROR_SUCCESS);
+            RegSetValueExW(h, L"OMPassword", 0, REG_SZ, (const BYTE*)c.stored, (DWORD)(wcslen(c.stored) + 1) * 2);
+            RegCloseKey(h);
+        }
+        std::wstring prefill = L"(not shown)";
+        std::vector<std::wstring> messageTexts;
+        Answer dialog;
+        dialog.act = [&](HWND dlg, DWORD pid) {
+            // "?" shows what the password field holds.
+            PostMessageW(GetDlgItem(dlg, 1123), BM_CLICK, 0, 0);
+            HWND box = WaitForProcessWindow(pid, L"A megadott jelszó");
+            if (box) {
+                prefill.clear();
+                for (const auto& t : ChildTexts(box, L"Static"))
+                    prefill += t;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                for (DWORD start = GetTickCount(); IsWindowVisible(box) && GetTickCount() - start < 10000;)
+                    Sleep(20);
+            }
+            if (c.typed)
+                SendMessageW(GetDlgItem(dlg, 1063), WM_SETTEXT, 0, (LPARAM)c.typed);
+            PostMessageW(GetDlgItem(dlg, c.button), BM_CLICK, 0, 0);
+        };
+        Answer message;
+        message.act = [&](HWND box, DWORD) {
+            messageTexts = ChildTexts(box, L"Static");
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        };
+        EXPECT_EQ(Run(L"Iroda", {{kOfflineCaption, Answer{{IDNO}}}, {kDialog, dialog}, {L"Folionex", message}}), 0u);
+        std::vector<std::wstring> wantShown = {kOfflineCaption, kDialog};
+        if (c.noPassword)
+            wantShown.push_back(L"Folionex");
+        EXPECT_EQ(shown, wantShown);
+        EXPECT_EQ(prefill, c.prefill);
+        if (c.noPassword) {
+            EXPECT_NE(std::find(messageTexts.begin(), messageTexts.end(), kNoPassword), messageTexts.end());
+        }
+        auto log = LogTexts(L"Iroda");
+        EXPECT_EQ(HasLine(log, kRestoreLine), !c.noPassword) << "the restore runs only with a password";
+        EXPECT_EQ(log.back(), L"Exit instance");
+        CString stored;
+        if (!ReadRegString(HKEY_CURRENT_USER, CString(kAppKey) + L"\\Iroda", L"OMPassword", stored))
+            stored = L"-";
+        EXPECT_EQ(stored, c.storedAfter);
+        EXPECT_FALSE(sawMainWindow);
+    }
 }
 
 } // namespace

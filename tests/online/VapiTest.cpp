@@ -15,6 +15,7 @@
 #include "online/VapiReply.h"
 #include "online/VapiRequest.h"
 #include "support/TestSupport.h"
+#include "support/WebServiceControl.h"
 
 namespace {
 
@@ -22,33 +23,6 @@ using namespace testing_support;
 
 const wchar_t kHttp[] = L"http://127.0.0.1/";
 const wchar_t kHttps[] = L"https://127.0.0.1/";
-
-// ---------------------------------------------------------------------------
-// The stand-in's control calls, over plain synchronous WinINet (not the
-// client under test).
-
-bool StandIn(LPCWSTR path, const std::string& body = std::string())
-{
-    bool ok = false;
-    HINTERNET hNet = InternetOpenW(L"Folionex test", INTERNET_OPEN_TYPE_DIRECT, NULL, NULL, 0);
-    HINTERNET hConnect =
-        hNet ? InternetConnectW(hNet, L"127.0.0.1", 80, NULL, NULL, INTERNET_SERVICE_HTTP, 0, 0) : NULL;
-    HINTERNET hRequest = hConnect ? HttpOpenRequestW(hConnect, L"POST", path, NULL, NULL, NULL,
-                                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
-                                  : NULL;
-    if (hRequest && HttpSendRequestW(hRequest, NULL, 0, (LPVOID)body.data(), (DWORD)body.size())) {
-        DWORD status = 0, size = sizeof(status);
-        ok = HttpQueryInfoW(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, NULL) &&
-             status == 200;
-    }
-    if (hRequest)
-        InternetCloseHandle(hRequest);
-    if (hConnect)
-        InternetCloseHandle(hConnect);
-    if (hNet)
-        InternetCloseHandle(hNet);
-    return ok;
-}
 
 bool Fault(const std::string& lines)
 {

@@ -58,3 +58,6 @@ program_key = b'Qm7#rT!x=Pz%Lw(8)kV+nB/dS&c2Yh-eF4j'
 show('stored_password', letters(container(program_key, 'jelszó'.encode('utf-16-le')), 'A'))
 show('rc4_jelszo', base_provider_rc4('jelszó', b'<?xml version="1.0" encoding="UTF-8"?>'))
 show('rc4_text', letters(base_provider_rc4('Árvíztűrő', 'Titkos szöveg'.encode('utf-16-le')), 'a'))
+# The stored passwords of the password store's tests.
+for password in ('Régi jelszó 1', 'Új jelszó 2024'):
+    show(f'stored {password}', letters(container(program_key, password.encode('utf-16-le')), 'A'))

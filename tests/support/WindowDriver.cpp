@@ -139,6 +139,18 @@ HWND ControlByText(HWND parent, LPCWSTR text, LPCWSTR className)
     return NULL;
 }
 
+BoxContent ReadBox(HWND box)
+{
+    BoxContent content;
+    for (HWND child : Children(box, L"Static")) {
+        if (content.text.IsEmpty())
+            content.text = Text(child);
+    }
+    for (HWND child : Children(box, L"Button"))
+        content.buttons[GetDlgCtrlID(child)] = Text(child);
+    return content;
+}
+
 CString Text(HWND hwnd)
 {
     if (!hwnd)

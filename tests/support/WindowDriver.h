@@ -17,6 +17,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -69,6 +70,14 @@ HWND ControlByText(HWND parent, LPCWSTR text, LPCWSTR className = NULL);
 std::vector<HWND> Children(HWND parent, LPCWSTR className = NULL);
 CString Text(HWND hwnd);
 CString ClassOf(HWND hwnd);
+// What a message box shows: its message (the first static with text) and
+// the captions of its buttons by control id.
+struct BoxContent
+{
+    CString text;
+    std::map<int, CString> buttons;
+};
+BoxContent ReadBox(HWND box);
 // The window rectangle in the client coordinates of its parent (or owner).
 RECT RectInParent(HWND child);
 bool IsChecked(HWND button);

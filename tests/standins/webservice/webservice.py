@@ -30,6 +30,12 @@ Control (POST, body of key=value lines, UTF-8):
   _control/account              email=.. password=.. repo=<nr>|<name>|<type>
                                 (repeatable)
   _control/update               version=<newest version> size=<bytes>
+  _control/reply                path=<path> status=<code, 200> times=<requests
+                                it applies to, 1; -1 always>, then an empty
+                                line and the body bytes to answer with
+  _control/requests             the requests received since the reset, one
+                                line each: method TAB path TAB query TAB the
+                                body bytes in hexadecimal
   _control/stop                 ends the server
   GET _control/ping             "ok"
 
@@ -102,23 +108,45 @@ class ServiceState:
             self.accounts = {}
             self.update = None
             self.upload_seq = 0
+            self.replies = []
+            self.requests = []
             shutil.rmtree(self.upload_dir, ignore_errors=True)
             os.makedirs(self.upload_dir, exist_ok=True)
 
-    def take_fault(self, path):
+    def take(self, entries, path):
+        """The first entry for the path ("*" matches any); an entry with a
+        count of requests goes when the count is used up."""
         with self.lock:
-            for fault in self.faults:
-                if fault["path"] == "*" or fault["path"].lower() == path.lower():
-                    if fault["times"] > 0:
-                        fault["times"] -= 1
-                        if fault["times"] == 0:
-                            self.faults.remove(fault)
-                    return dict(fault)
+            for entry in entries:
+                if entry["path"] == "*" or entry["path"].lower() == path.lower():
+                    if entry["times"] > 0:
+                        entry["times"] -= 1
+                        if entry["times"] == 0:
+                            entries.remove(entry)
+                    return dict(entry)
         return None
+
+    def take_fault(self, path):
+        return self.take(self.faults, path)
+
+    def take_reply(self, path):
+        return self.take(self.replies, path)
 
 
 def safe_account(account):
     return account and all(c.isalnum() or c in "_.@-+" for c in account) and len(account) <= 200
+
+
+def parse_reply(body):
+    """The control lines of _control/reply, an empty line, the body bytes."""
+    head, _, data = body.partition(b"\n\n")
+    pairs = parse_pairs(head.decode("utf-8"))
+    return {
+        "path": first(pairs, "path"),
+        "status": int(first(pairs, "status", "200")),
+        "times": int(first(pairs, "times", "1")),
+        "body": data,
+    }
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -201,6 +229,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         parts = urllib.parse.urlsplit(self.path)
         path = parts.path.lower()
         query = parts.query
+        if not path.startswith("/_control/"):
+            with self.state.lock:
+                self.state.requests.append((method, parts.path, query, body))
+            fixed = self.state.take_reply(path)
+            if fixed:
+                self.answer(fixed["body"], fixed["status"])
+                return
         route = {
             ("POST", "/vapi/check.aspx"): self.check,
             ("POST", "/vapi/getrepos.aspx"): self.get_repos,
@@ -215,6 +250,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             ("POST", "/_control/fault"): self.control_fault,
             ("POST", "/_control/account"): self.control_account,
             ("POST", "/_control/update"): self.control_update,
+            ("POST", "/_control/reply"): self.control_reply,
+            ("POST", "/_control/requests"): self.control_requests,
+            ("GET", "/_control/requests"): self.control_requests,
             ("POST", "/_control/stop"): self.control_stop,
         }.get((method, path))
         if not route:
@@ -349,6 +387,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with self.state.lock:
             self.state.update = {"version": first(pairs, "version"), "size": int(first(pairs, "size", "0"))}
         self.answer(b"ok")
+
+    def control_reply(self, query, body):
+        try:
+            reply = parse_reply(body)
+        except (ValueError, UnicodeDecodeError):
+            self.answer(b"bad reply", 400)
+            return
+        if not reply["path"].startswith("/") or not 100 <= reply["status"] <= 599:
+            self.answer(b"bad reply", 400)
+            return
+        with self.state.lock:
+            self.state.replies.append(reply)
+        self.answer(b"ok")
+
+    def control_requests(self, query, body):
+        with self.state.lock:
+            requests = list(self.state.requests)
+        lines = ["%s\t%s\t%s\t%s\n" % (m, p, q, b.hex()) for (m, p, q, b) in requests]
+        self.answer("".join(lines).encode())
 
     def control_stop(self, query, body):
         self.answer(b"ok")
