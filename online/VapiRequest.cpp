@@ -98,7 +98,8 @@ CVapiRequestContext::CVapiRequestContext()
 
 CVapiRequest::CVapiRequest(bool asynchronous)
     : m_hInternet(NULL), m_pInfo(NULL), m_pBody(NULL), m_pResponse(NULL), m_pContext(NULL), m_pProgress(NULL),
-      m_expectedTotal(0), m_async(asynchronous), m_timeoutMs(CVapiRequestInfo::kTimeoutMs), m_ended(false),
+      m_expectedTotal(0), m_async(asynchronous), m_timeoutMs(CVapiRequestInfo::kTimeoutMs),
+      m_hCancelEvent(CreateEventW(NULL, TRUE, FALSE, NULL)), m_ended(false),
       m_completed(false), m_result(0), m_statusCode(0), m_headersRead(false), m_contentLengthKnown(false),
       m_contentLength(0), m_received(0)
 {
@@ -111,6 +112,14 @@ CVapiRequest::~CVapiRequest()
     delete m_pInfo;
     delete m_pResponse;
     delete m_pBody;
+    if (m_hCancelEvent)
+        CloseHandle(m_hCancelEvent);
+}
+
+void CVapiRequest::Cancel()
+{
+    if (m_hCancelEvent)
+        SetEvent(m_hCancelEvent);
 }
 
 void CVapiRequest::SetInfo(LPCWSTR url, int method)
@@ -267,7 +276,12 @@ bool CVapiRequest::Run()
     if (m_async)
         return true;
 
-    if (WaitForSingleObject(ctx->hCompletionEvent, m_pInfo->m_timeoutMs) != WAIT_OBJECT_0) {
+    HANDLE waits[2] = {ctx->hCompletionEvent, m_hCancelEvent};
+    DWORD waited = WaitForMultipleObjects(m_hCancelEvent ? 2 : 1, waits, FALSE, m_pInfo->m_timeoutMs);
+    if (waited == WAIT_OBJECT_0 + 1) {
+        // Closing ends a request still running as aborted.
+        LogLine(L"CVapiRequest - cancelled, the request is closed");
+    } else if (waited != WAIT_OBJECT_0) {
         LogFormat(L"CVapiRequest - no end after %u ms, the request is closed", (unsigned)m_pInfo->m_timeoutMs);
         EnterCriticalSection(&ctx->lock);
         ctx->timedOut = true;

@@ -137,6 +137,9 @@ public:
     // Shortens the limit a waiting request has for its whole run (the
     // program keeps 300000 ms; tests take less).
     void SetTimeout(DWORD timeoutMs) { m_timeoutMs = timeoutMs; }
+    // Any thread: a waiting request (running or not yet started) ends at
+    // once as aborted, along the path of its time-out.
+    void Cancel();
 
     // After the end: whether the request completed (see the top of this
     // file), the code it ended with (0; ERROR_OPERATION_ABORTED; the WinINet
@@ -189,6 +192,7 @@ private:
     int m_expectedTotal;
     bool m_async;
     DWORD m_timeoutMs;
+    HANDLE m_hCancelEvent; // manual reset, set by Cancel
 
     std::atomic<bool> m_ended;
     std::atomic<bool> m_completed;
