@@ -95,6 +95,11 @@ long BackgroundProcess::GetCheckVersionCalls()
     return g_checkVersionCalls.load();
 }
 
+void BackgroundProcess::SetCheckVersionCalls(long calls)
+{
+    g_checkVersionCalls.store(calls);
+}
+
 bool BackgroundProcess::Start()
 {
     int state = m_state.load();

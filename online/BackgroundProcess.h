@@ -64,6 +64,8 @@ public:
 
     // How many times the update check was called in this process.
     static long GetCheckVersionCalls();
+    // Sets that count (tests: a fresh process, or one that has checked).
+    static void SetCheckVersionCalls(long calls);
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID param);
