@@ -1,5 +1,7 @@
 #include "online/SelfUpdate.h"
 #include <shellapi.h>
+#include <softpub.h>
+#include <wintrust.h>
 #include <vector>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
@@ -17,6 +19,9 @@ const DWORD kErrorElevationRequired = 740;
 const wchar_t kQuestion[] =
     L"A jelenleg használt verziónál újabb program került kiadásra.\n\nLetöltsem és telepítsem a frissített verziót?";
 const wchar_t kQuestionCaption[] = L"Frissítés";
+const wchar_t kRefusedText[] =
+    L"A letöltött telepítő program hitelessége nem ellenőrizhető, ezért nem indítom el.\n\n"
+    L"Kérem, telepítse a frissítést a program készítőjének honlapjáról!";
 
 // The progress dialog of the download: the request starts once the window
 // exists, so that no record of a quick download is lost before it.
@@ -124,7 +129,48 @@ int CSelfUpdate::Execute()
         DeleteFileW(path);
         return -2;
     }
+    LONG verdict = VerifyInstaller(path);
+    if (!MayStart(verdict, m_strDownloadUrl)) {
+        LogFormat(L"SelfUpdate - installer refused: WinVerifyTrust 0x%08X, %s download", (unsigned)verdict,
+                  wcsncmp(m_strDownloadUrl, L"https://", 8) == 0 ? L"HTTPS" : L"plain HTTP");
+        DeleteFileW(path);
+        CWnd* mainWnd = AfxGetMainWnd();
+        if (mainWnd && mainWnd->GetSafeHwnd())
+            mainWnd->MessageBox(kRefusedText, kQuestionCaption, MB_OK | MB_ICONWARNING);
+        else
+            ::MessageBoxW(NULL, kRefusedText, kQuestionCaption, MB_OK | MB_ICONWARNING);
+        return -3;
+    }
     return StartInstaller(path);
+}
+
+LONG CSelfUpdate::VerifyInstaller(const CString& path)
+{
+    WINTRUST_FILE_INFO file;
+    ZeroMemory(&file, sizeof(file));
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path;
+    WINTRUST_DATA data;
+    ZeroMemory(&data, sizeof(data));
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    LONG verdict = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    return verdict;
+}
+
+bool CSelfUpdate::MayStart(LONG verdict, LPCWSTR downloadUrl)
+{
+    if (verdict == ERROR_SUCCESS)
+        return true;
+    return verdict == TRUST_E_NOSIGNATURE && downloadUrl && wcsncmp(downloadUrl, L"https://", 8) == 0;
 }
 
 int CSelfUpdate::StartInstaller(const CString& path)

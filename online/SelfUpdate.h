@@ -34,6 +34,15 @@ public:
 
     // Starts the installer at the path (quoted command line); 0 or -3.
     static int StartInstaller(const CString& path);
+    // The file's Authenticode signature as the system judges it (no user
+    // interface, no online revocation check): ERROR_SUCCESS when it verifies
+    // to a trusted root, else the WinVerifyTrust result.
+    static LONG VerifyInstaller(const CString& path);
+    // Whether an installer with that verdict, downloaded from that address,
+    // may start: a verified signature; or none at all over HTTPS (the
+    // server's certificate vouched for the file). A signature that does not
+    // verify is never accepted.
+    static bool MayStart(LONG verdict, LPCWSTR downloadUrl);
 
 private:
     CString m_strDownloadUrl;

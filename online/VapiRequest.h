@@ -138,7 +138,9 @@ public:
     // program keeps 300000 ms; tests take less).
     void SetTimeout(DWORD timeoutMs) { m_timeoutMs = timeoutMs; }
     // Any thread: a waiting request (running or not yet started) ends at
-    // once as aborted, along the path of its time-out.
+    // once as aborted, along the path of its time-out; the closing of a
+    // cancelled request (also an asynchronous one, in the destructor) does
+    // not wait long for WinINet to let go of a stalled call.
     void Cancel();
 
     // After the end: whether the request completed (see the top of this
@@ -193,6 +195,7 @@ private:
     bool m_async;
     DWORD m_timeoutMs;
     HANDLE m_hCancelEvent; // manual reset, set by Cancel
+    std::atomic<bool> m_cancelled;
 
     std::atomic<bool> m_ended;
     std::atomic<bool> m_completed;

@@ -3,6 +3,8 @@
 // stand-in installer that writes its path and command line to a marker
 // file), and the downloads that must start nothing.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wintrust.h>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
@@ -20,6 +22,10 @@ using namespace testing_support;
 
 const wchar_t kKey[] = L"SelfUpdateTest";
 const wchar_t kUrl[] = L"http://127.0.0.1/Files/Folionex_Setup.exe";
+const wchar_t kSecureUrl[] = L"https://127.0.0.1/Files/Folionex_Setup.exe";
+const wchar_t kRefusedText[] =
+    L"A letöltött telepítő program hitelessége nem ellenőrizhető, ezért nem indítom el.\n\n"
+    L"Kérem, telepítse a frissítést a program készítőjének honlapjáról!";
 const wchar_t kQuestionCaption[] = L"Frissítés";
 const wchar_t kDialogTitle[] = L"Program frissítése";
 
@@ -98,7 +104,7 @@ protected:
 
     // Runs the task on this thread while the script answers the question
     // with Yes and acts on the download dialog.
-    int RunYes(int length, const std::function<void(HWND)>& onDialog)
+    int RunYes(int length, const std::function<void(HWND)>& onDialog, LPCWSTR url = kUrl)
     {
         int result = 99;
         window_test::CWatchdog watchdog(120000);
@@ -113,7 +119,7 @@ protected:
             ASSERT_TRUE(dlg);
             onDialog(dlg);
         });
-        result = (new CSelfUpdate(kUrl, length, &mainWnd))->Run();
+        result = (new CSelfUpdate(url, length, &mainWnd))->Run();
         EXPECT_FALSE(driver.Join()) << "the dialogs did not end as the script meant";
         return result;
     }
@@ -169,7 +175,7 @@ TEST_F(SelfUpdateTest, YesDownloadsAndStartsTheInstallerQuoted)
             EXPECT_TRUE(SaveWindowBitmap(dlg, CString(shots) + L"\\self-update.png"));
         }
         ClickId(dlg, IDCANCEL);
-    });
+    }, kSecureUrl);
     EXPECT_EQ(0, result);
     ASSERT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
     std::wstring text = FileText(marker);
@@ -206,6 +212,9 @@ TEST_P(SelfUpdateRefusedTest, StartsNothingAndLeavesNoFile)
             HWND confirm = WaitForWindow(L"#32770", L"Figyelmeztetés", 10000);
             ASSERT_TRUE(confirm);
             ClickId(confirm, IDYES);
+            // An aborted download closes its dialog.
+            EXPECT_TRUE(WaitForWindowGone(dlg, 10000));
+            return;
         }
         ASSERT_TRUE(WaitForButton(dlg, c.lengthDelta ? L"OK" : L"Kilép"));
         ClickId(dlg, IDCANCEL);
@@ -263,6 +272,90 @@ TEST_F(SelfUpdateTest, ElevationGoesThroughTheShell)
     g_shellVerb.Empty();
     EXPECT_EQ(-3, CSelfUpdate::StartInstaller(installerPath));
     EXPECT_TRUE(g_shellVerb.IsEmpty()) << "only elevation goes to the shell";
+}
+
+// ---------------------------------------------------------------------------
+// Which installer starts
+
+struct TrustCase
+{
+    const char* name;
+    const wchar_t* file; // of the signed copies
+    bool https;
+    bool started;
+};
+
+class SelfUpdateTrustTest : public SelfUpdateTest, public ::testing::WithParamInterface<TrustCase>
+{
+};
+
+TEST_P(SelfUpdateTrustTest, StartsOnlyATrustedInstaller)
+{
+    const TrustCase& c = GetParam();
+    CString file = ProgramFolder() + L"signed_installers\\" + c.file;
+    ASSERT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+    Offer(file);
+    bool refusedBox = false;
+    int result = RunYes(Length(file), [&](HWND dlg) {
+        ASSERT_TRUE(WaitForButton(dlg, L"OK"));
+        ClickId(dlg, IDCANCEL);
+        if (!c.started) {
+            HWND box = WaitForWindow(L"#32770", kQuestionCaption, 10000);
+            ASSERT_TRUE(box);
+            refusedBox = ReadBox(box).text == kRefusedText;
+            ClickId(box, IDOK);
+        }
+    }, c.https ? kSecureUrl : kUrl);
+    LONG verdict = CSelfUpdate::VerifyInstaller(file);
+    if (c.started) {
+        EXPECT_EQ(0, result) << "WinVerifyTrust 0x" << std::hex << verdict;
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
+    } else {
+        EXPECT_EQ(-3, result) << "WinVerifyTrust 0x" << std::hex << verdict;
+        EXPECT_TRUE(refusedBox);
+        EXPECT_FALSE(FileExists(installerPath)) << "the refused installer was left behind";
+        EXPECT_FALSE(FileExists(marker)) << "the refused installer ran";
+        bool logged = false;
+        for (const std::wstring& line : ReadLogTexts(logPath))
+            logged = logged || line.find(L"SelfUpdate - installer refused: WinVerifyTrust 0x") == 0;
+        EXPECT_TRUE(logged);
+    }
+}
+
+const TrustCase kTrustCases[] = {
+    {"SignedOverHttp", L"signed.exe", false, true},
+    {"SignedOverHttps", L"signed.exe", true, true},
+    {"TamperedOverHttp", L"tampered.exe", false, false},
+    {"TamperedOverHttps", L"tampered.exe", true, false},
+    {"UntrustedAuthority", L"untrusted.exe", false, false},
+    {"UntrustedAuthorityOverHttps", L"untrusted.exe", true, false},
+    {"UnsignedOverHttps", L"unsigned.exe", true, true},
+    {"UnsignedOverHttp", L"unsigned.exe", false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Installers, SelfUpdateTrustTest, ::testing::ValuesIn(kTrustCases),
+                         [](const ::testing::TestParamInfo<TrustCase>& info) { return info.param.name; });
+
+TEST(SelfUpdateRule, AcceptsAVerifiedSignatureOrNoneOverHttps)
+{
+    struct
+    {
+        LONG verdict;
+        const wchar_t* url;
+        bool start;
+    } cases[] = {
+        {ERROR_SUCCESS, L"http://x/a.exe", true},
+        {TRUST_E_NOSIGNATURE, L"https://x/a.exe", true},
+        {TRUST_E_NOSIGNATURE, L"http://x/a.exe", false},
+        {TRUST_E_NOSIGNATURE, L"HTTPS://x/a.exe", false}, // the client takes it for plain HTTP
+        {TRUST_E_NOSIGNATURE, NULL, false},
+        {(LONG)TRUST_E_BAD_DIGEST, L"https://x/a.exe", false},
+        {(LONG)CERT_E_UNTRUSTEDROOT, L"https://x/a.exe", false},
+        {(LONG)CERT_E_EXPIRED, L"https://x/a.exe", false},
+        {(LONG)TRUST_E_SUBJECT_FORM_UNKNOWN, L"https://x/a.exe", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.start, CSelfUpdate::MayStart(c.verdict, c.url)) << std::hex << c.verdict;
 }
 
 } // namespace
