@@ -72,6 +72,17 @@ public:
     // The text of filter entry i.
     static LPCWSTR FilterText(int i);
 
+    // The document folder of a row's case: DirRoot + DirPath with the
+    // placeholders filled from the row's first four cells.
+    CString ExpandCaseFolderPath(int row);
+    // The same from the four directory settings and the cell texts (number,
+    // year, client, opposing party). Characters that cannot stand in a file
+    // name become "_" in the cell texts, and no folder name below the root
+    // can climb out of it or name a device.
+    static CString ExpandCaseFolderPath(const CString& root, const CString& pattern, const CString& notNullUN,
+                                        const CString& notNullEN, LPCWSTR nr, LPCWSTR year, LPCWSTR client,
+                                        LPCWSTR other);
+
     // Saves a case of the edit dialog; on a refusal the user is told and
     // false comes back, so the dialog can be shown again with the entry.
     bool InsertCase(const CUgyiratRecord& record);
@@ -128,6 +139,15 @@ private:
     int GetSelectedRow() const;
     void Refuse(LPCWSTR text);
     void CaptureDesignRect(int id, CRect& rect);
+    // The case folder commands: the selected row's folder and case key
+    // (false after telling the user that nothing is selected), creating a
+    // missing folder, moving found documents into it, and the end of the
+    // command for an existing folder.
+    bool TakeSelectedCaseFolder(CString& path, int& key);
+    void ManageCaseFolder(const CString& path, int key);
+    void FindCaseDocuments(const CString& path);
+    void FinishCaseFolder(const CString& path, int key);
+    void OpenFolderInShell(const CString& path);
     void MoveControl(int id, const CRect& rect, bool invalidate);
 
     CBitmapButton m_btnRefresh;

@@ -105,13 +105,9 @@ protected:
     void SetUp() override
     {
         MainDialogFixture::SetUp();
-        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
-        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
-        CUgyiratStore* store = database->m_pStore;
-        ASSERT_TRUE(store->LoadFromDatabase());
-        ASSERT_TRUE(store->Insert(MakeRecord(2024, 1, L"Kiss Péter", L"Nagy Árpád")));
-        ASSERT_TRUE(store->Insert(MakeRecord(2024, 2, L"Kovács Anna", L"Szabó Béla")));
-        ASSERT_TRUE(store->Insert(MakeRecord(2024, 3, L"Tóth Ilona", L"Fekete Kft.")));
+        OpenCentralRegister(server, {MakeRecord(2024, 1, L"Kiss Péter", L"Nagy Árpád"),
+                                     MakeRecord(2024, 2, L"Kovács Anna", L"Szabó Béla"),
+                                     MakeRecord(2024, 3, L"Tóth Ilona", L"Fekete Kft.")});
         g_tasksRun = 0;
     }
 
@@ -126,20 +122,7 @@ protected:
     // starts with the dialog's window.
     void Run(const std::function<void(HWND)>& script, DWORD graceMs = 5000)
     {
-        CVelindoDlg dlg;
-        theApp.m_pMainWnd = &dlg;
-        env.Settings().SetMainDialog(&dlg, &dlg);
-        CWindowDriver driver(
-            [&] {
-                HWND main = WaitForWindow(L"Folionex", NULL);
-                ASSERT_TRUE(main);
-                script(main);
-            },
-            graceMs);
-        result = dlg.DoModal();
-        EXPECT_FALSE(driver.Join()) << "the watchdog had to end the dialog";
-        env.Settings().SetMainDialog(NULL, NULL);
-        theApp.m_pMainWnd = NULL;
+        result = RunMainDialog(script, graceMs);
     }
 
     size_t CentralRows()

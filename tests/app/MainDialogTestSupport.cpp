@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 #include "storage/ConnectionManagerSqlServer.h"
+#include "storage/UgyiratStore.h"
 
 namespace main_dialog_test {
 
@@ -62,6 +63,36 @@ void MainDialogFixture::TearDown()
     theApp.m_pSettings = NULL;
     LogSetPrefix(NULL);
     CoUninitialize();
+}
+
+void MainDialogFixture::OpenCentralRegister(oledb_standin::CTestSqlServer& server,
+                                            const std::vector<CUgyiratRecord>& cases)
+{
+    ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
+    ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
+    CUgyiratStore* store = database->m_pStore;
+    ASSERT_TRUE(store->LoadFromDatabase());
+    for (const CUgyiratRecord& record : cases)
+        ASSERT_TRUE(store->Insert(record));
+}
+
+INT_PTR MainDialogFixture::RunMainDialog(const std::function<void(HWND)>& script, DWORD graceMs)
+{
+    CVelindoDlg dlg;
+    theApp.m_pMainWnd = &dlg;
+    env.Settings().SetMainDialog(&dlg, &dlg);
+    testing_support::CWindowDriver driver(
+        [&] {
+            HWND main = testing_support::WaitForWindow(L"Folionex", NULL);
+            ASSERT_TRUE(main);
+            script(main);
+        },
+        graceMs);
+    INT_PTR result = dlg.DoModal();
+    EXPECT_FALSE(driver.Join()) << "the watchdog had to end the dialog";
+    env.Settings().SetMainDialog(NULL, NULL);
+    theApp.m_pMainWnd = NULL;
+    return result;
 }
 
 std::vector<std::wstring> MainDialogFixture::LogLines()

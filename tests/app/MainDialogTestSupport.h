@@ -3,7 +3,10 @@
 // of the main dialog, and deadline texts relative to today.
 #pragma once
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
+#include <vector>
+#include "TestSqlServer.h"
 #include "app/VelindoApp.h"
 #include "app/VelindoDlg.h"
 #include "foundation/Log.h"
@@ -27,6 +30,14 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+
+    // The central case table of the test server, made and loaded into the
+    // store with these cases.
+    void OpenCentralRegister(oledb_standin::CTestSqlServer& server, const std::vector<CUgyiratRecord>& cases);
+    // Runs the main dialog modally as the program runs it while the script
+    // drives it from a second thread; the script starts with the dialog's
+    // window. The dialog's result.
+    INT_PTR RunMainDialog(const std::function<void(HWND)>& script, DWORD graceMs = 5000);
 
     // The log file's lines after their time stamps.
     std::vector<std::wstring> LogLines();
