@@ -248,6 +248,22 @@ bool BackgroundProcess::IsDue(long long now, int last, int firstFrequency, int f
     return (int)now / 86400 >= last / 86400 + step;
 }
 
+// The data-changing commands are locked while the step runs with COM.
+void BackgroundProcess::RunLocked(bool (*step)(), LPCWSTR runningText, LPCWSTR doneText, LPCWSTR failedText,
+                                  LPCWSTR doneLog, LPCWSTR failedLog)
+{
+    PostToMain(g_uMsgLockUi, 0);
+    Report(10, runningText);
+    bool ok;
+    {
+        CComScope com;
+        ok = step();
+    }
+    Report(100, ok ? doneText : failedText);
+    LogLine(ok ? doneLog : failedLog);
+    PostToMain(g_uMsgLockUi, 1);
+}
+
 bool BackgroundProcess::OnlineBackup()
 {
     LogLine(L"BackgroundProcess - online backup");
@@ -264,16 +280,8 @@ bool BackgroundProcess::OnlineBackup()
         return true;
     }
     LogLine(L"Performing on-line backup");
-    PostToMain(g_uMsgLockUi, 0);
-    Report(10, L"On-line mentés végrehajtása");
-    bool ok;
-    {
-        CComScope com;
-        ok = RunScheduledUpload();
-    }
-    Report(100, ok ? L"On-line mentés végrehajtva" : L"On-line mentés közben hiba történt!");
-    LogLine(ok ? L"On-line backup executed successfully." : L"On-line backup failed!");
-    PostToMain(g_uMsgLockUi, 1);
+    RunLocked(RunScheduledUpload, L"On-line mentés végrehajtása", L"On-line mentés végrehajtva",
+              L"On-line mentés közben hiba történt!", L"On-line backup executed successfully.", L"On-line backup failed!");
     return true;
 }
 
@@ -288,15 +296,8 @@ bool BackgroundProcess::RemoteSync()
     int last = settings->GetProfileInt(L"OMLastBackup", 0);
     if (!IsDue(time(NULL), last, 33, settings->GetProfileInt(L"OMBackupFrequency", 0)))
         return true;
-    PostToMain(g_uMsgLockUi, 0);
-    Report(10, L"Szinkronizálás: módosítások letöltése");
-    bool ok;
-    {
-        CComScope com;
-        ok = RunScheduledRestore();
-    }
-    Report(100, ok ? L"Szinkronizálás végrehajtva" : L"Szinkronizálás nem sikerült!");
-    LogLine(ok ? L"Remote syncronization finished successfully" : L"Remote syncronization failed!");
-    PostToMain(g_uMsgLockUi, 1);
+    RunLocked(RunScheduledRestore, L"Szinkronizálás: módosítások letöltése", L"Szinkronizálás végrehajtva",
+              L"Szinkronizálás nem sikerült!", L"Remote syncronization finished successfully",
+              L"Remote syncronization failed!");
     return true;
 }

@@ -71,6 +71,8 @@ private:
     static DWORD WINAPI ThreadProc(LPVOID param);
     void Report(int value, LPCWSTR text);
     void PostToMain(UINT message, WPARAM wParam);
+    void RunLocked(bool (*step)(), LPCWSTR runningText, LPCWSTR doneText, LPCWSTR failedText, LPCWSTR doneLog,
+                   LPCWSTR failedLog);
     bool StopRequested() const { return m_stop.load() || m_state.load() != STATE_RUNNING; }
 
     HANDLE m_hThread;

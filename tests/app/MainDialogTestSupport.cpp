@@ -46,8 +46,6 @@ void MainDialogFixture::SetUp()
     theApp.m_pSettings = &env.Settings();
     // The backup reminder of timer 100 only where a test asks for it.
     env.Settings().WriteProfileInt(L"OMBackupFrequency", 0);
-    // The worker's update check goes to a closed address.
-    env.Settings().WriteProfileString(L"Server", L"http://127.0.0.2/");
     database = new CDatabaseContext;
     database->m_pConnection->LoadSettings();
     theApp.m_pDatabase = database;
