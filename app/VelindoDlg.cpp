@@ -16,6 +16,7 @@
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
 #include "foundation/XMessageBox.h"
+#include "online/BackgroundProcess.h"
 #include "resources/resource.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/DBWizardDlg.h"
@@ -144,7 +145,8 @@ CVelindoDlg::CVelindoDlg(CWnd* pParent)
 
 CVelindoDlg::~CVelindoDlg()
 {
-    // The background worker is not part of this build: m_pWorker stays null.
+    // Waits for the worker's thread if it still runs.
+    delete m_pWorker;
     m_pWorker = NULL;
     // m_hIcon is the module's shared icon (LoadIcon): not ours to destroy.
 }
@@ -1080,7 +1082,10 @@ void CVelindoDlg::OnTimer(UINT_PTR nIDEvent)
             if (CAppSettings* settings = GetAppSettings())
                 settings->EnsureOnlineBackupSettings(this, false);
         }
-        LogLine(L"Background worker: not part of this build");
+        delete m_pWorker; // stops the old worker and waits for its thread
+        m_pWorker = new BackgroundProcess(this);
+        m_pWorker->SetWorkMode(IsOnline(), Store() && Store()->m_bOffline);
+        m_pWorker->Start();
     } else if (nIDEvent == kTimerClearProgress) {
         m_status.SetProgress(0);
         UpdateStatus();
@@ -1240,7 +1245,8 @@ void CVelindoDlg::OnExit()
 
     CWindowMetrics().Save(m_bHaveLastNormal ? &m_rcLastNormal : NULL);
 
-    // The background worker is not part of this build (m_pWorker stays null).
+    if (m_pWorker)
+        m_pWorker->Stop(true);
 
     CDialogEx::OnCancel();
 }

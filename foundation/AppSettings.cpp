@@ -1,5 +1,6 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "foundation/Conversions.h"
 #include "afxapp.h"
 #include "afxwin.h"
 #include <shlobj.h>
@@ -218,6 +219,14 @@ CString CAppSettings::GetVersionInfoString(LPCWSTR name)
     GlobalUnlock(mem);
     GlobalFree(mem);
     return result;
+}
+
+CStringA CAppSettings::GetCheckMessage()
+{
+    CString body = L"ProgType=2\nVersion=" + GetVersionInfoString(L"ProductVersion");
+    LogLine(L"CheckMessage");
+    LogLine(body);
+    return WideToUtf8(body);
 }
 
 // ---------------------------------------------------------------------------

@@ -63,6 +63,9 @@ public:
     void SetFontSizeInList(int value);
     // A string of the program's version resource ("ProductVersion", ...).
     static CString GetVersionInfoString(LPCWSTR name);
+    // The body of the update check, UTF-8: "ProgType=2\nVersion=<product
+    // version>" (no final line break); logged.
+    static CStringA GetCheckMessage();
 
     // Texts about the user, kept as values of the instance (empty by default).
     CString GetAccountId();

@@ -10,6 +10,10 @@ const wchar_t kAgent[] = L"Folionex Client Application";
 // handle is gone. Past it the context is left allocated rather than freed
 // under a callback that may still come.
 const DWORD kCleanUpWaitMs = 60000;
+// After a cancel the caller does not wait for a stalled server: WinINet may
+// hold the handle until its pending call ends, so the context is left
+// allocated sooner.
+const DWORD kCancelCleanUpWaitMs = 2000;
 
 void LogFormattedError(DWORD source, HMODULE module, DWORD code, LPCWSTR callName)
 {
@@ -98,7 +102,8 @@ CVapiRequestContext::CVapiRequestContext()
 
 CVapiRequest::CVapiRequest(bool asynchronous)
     : m_hInternet(NULL), m_pInfo(NULL), m_pBody(NULL), m_pResponse(NULL), m_pContext(NULL), m_pProgress(NULL),
-      m_expectedTotal(0), m_async(asynchronous), m_timeoutMs(CVapiRequestInfo::kTimeoutMs), m_ended(false),
+      m_expectedTotal(0), m_async(asynchronous), m_timeoutMs(CVapiRequestInfo::kTimeoutMs),
+      m_hCancelEvent(CreateEventW(NULL, TRUE, FALSE, NULL)), m_cancelled(false), m_ended(false),
       m_completed(false), m_result(0), m_statusCode(0), m_headersRead(false), m_contentLengthKnown(false),
       m_contentLength(0), m_received(0)
 {
@@ -111,6 +116,15 @@ CVapiRequest::~CVapiRequest()
     delete m_pInfo;
     delete m_pResponse;
     delete m_pBody;
+    if (m_hCancelEvent)
+        CloseHandle(m_hCancelEvent);
+}
+
+void CVapiRequest::Cancel()
+{
+    m_cancelled.store(true);
+    if (m_hCancelEvent)
+        SetEvent(m_hCancelEvent);
 }
 
 void CVapiRequest::SetInfo(LPCWSTR url, int method)
@@ -267,7 +281,12 @@ bool CVapiRequest::Run()
     if (m_async)
         return true;
 
-    if (WaitForSingleObject(ctx->hCompletionEvent, m_pInfo->m_timeoutMs) != WAIT_OBJECT_0) {
+    HANDLE waits[2] = {ctx->hCompletionEvent, m_hCancelEvent};
+    DWORD waited = WaitForMultipleObjects(m_hCancelEvent ? 2 : 1, waits, FALSE, m_pInfo->m_timeoutMs);
+    if (waited == WAIT_OBJECT_0 + 1) {
+        // Closing ends a request still running as aborted.
+        LogLine(L"CVapiRequest - cancelled, the request is closed");
+    } else if (waited != WAIT_OBJECT_0) {
         LogFormat(L"CVapiRequest - no end after %u ms, the request is closed", (unsigned)m_pInfo->m_timeoutMs);
         EnterCriticalSection(&ctx->lock);
         ctx->timedOut = true;
@@ -354,8 +373,9 @@ void CVapiRequest::CloseContext()
         LeaveCriticalSection(&ctx->lock);
         if (toClose)
             InternetCloseHandle(toClose);
-        if (ctx->hRequest && WaitForSingleObject(ctx->hCleanUpEvent, kCleanUpWaitMs) != WAIT_OBJECT_0) {
-            LogFormat(L"CVapiRequest - the request handle was not released in %u ms", (unsigned)kCleanUpWaitMs);
+        DWORD cleanUpWait = m_cancelled.load() ? kCancelCleanUpWaitMs : kCleanUpWaitMs;
+        if (ctx->hRequest && WaitForSingleObject(ctx->hCleanUpEvent, cleanUpWait) != WAIT_OBJECT_0) {
+            LogFormat(L"CVapiRequest - the request handle was not released in %u ms", (unsigned)cleanUpWait);
             abandon = true;
         }
         EnterCriticalSection(&ctx->lock);

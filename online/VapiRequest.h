@@ -137,6 +137,11 @@ public:
     // Shortens the limit a waiting request has for its whole run (the
     // program keeps 300000 ms; tests take less).
     void SetTimeout(DWORD timeoutMs) { m_timeoutMs = timeoutMs; }
+    // Any thread: a waiting request (running or not yet started) ends at
+    // once as aborted, along the path of its time-out; the closing of a
+    // cancelled request (also an asynchronous one, in the destructor) does
+    // not wait long for WinINet to let go of a stalled call.
+    void Cancel();
 
     // After the end: whether the request completed (see the top of this
     // file), the code it ended with (0; ERROR_OPERATION_ABORTED; the WinINet
@@ -189,6 +194,8 @@ private:
     int m_expectedTotal;
     bool m_async;
     DWORD m_timeoutMs;
+    HANDLE m_hCancelEvent; // manual reset, set by Cancel
+    std::atomic<bool> m_cancelled;
 
     std::atomic<bool> m_ended;
     std::atomic<bool> m_completed;

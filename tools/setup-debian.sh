@@ -8,7 +8,7 @@ set -euo pipefail
 
 PKGS=(cmake ninja-build g++-mingw-w64-i686-posix mingw-w64-i686-dev
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev googletest wine wine32:i386 wine64 fonts-wine
-      xvfb x11-utils imagemagick clang libclang-rt-14-dev locales python3 openssl nodejs npm ca-certificates dpkg-dev xz-utils)
+      xvfb x11-utils imagemagick clang libclang-rt-14-dev locales python3 openssl osslsigncode nodejs npm ca-certificates dpkg-dev xz-utils)
 
 missing=()
 for p in "${PKGS[@]}"; do

@@ -426,7 +426,7 @@ TEST_F(MainDialogTest, AQueuedTaskRunsOnlyWhenNoCommandIsBusy)
 // handler logs its next step (the worker) only after the reminder.
 TEST_F(MainDialogTest, TimerRemindsOfTheBackupOnlyWhileItWasNeverSetUp)
 {
-    const wchar_t kWorkerLine[] = L"Background worker: not part of this build";
+    const wchar_t kWorkerLine[] = L"Background process started.";
     const wchar_t kCaption[] = L"On-line mentés beállítása";
     struct Case { bool written; bool reminds; } cases[] = {{false, true}, {true, false}};
     for (const Case& c : cases) {

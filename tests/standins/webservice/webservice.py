@@ -30,6 +30,9 @@ Control (POST, body of key=value lines, UTF-8):
   _control/account              email=.. password=.. repo=<nr>|<name>|<type>
                                 (repeatable)
   _control/update               version=<newest version> size=<bytes>
+                                file=<path of the installer to serve; its
+                                size is "DownloadLength" unless size= says
+                                otherwise>
   _control/reply                path=<path> status=<code, 200> times=<requests
                                 it applies to, 1; -1 always>, then an empty
                                 line and the body bytes to answer with
@@ -337,7 +340,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not update:
             self.answer(b"ErrorCode=404\n", 404)
             return
-        self.answer(pattern_bytes(update["size"]), content_type="application/octet-stream")
+        data = update["file"] if update["file"] is not None else pattern_bytes(update["size"])
+        self.answer(data, content_type="application/octet-stream")
 
     def test_bytes(self, query, body):
         size = int(urllib.parse.parse_qs(query).get("size", ["0"])[0])
@@ -384,8 +388,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def control_update(self, query, body):
         pairs = parse_pairs(body.decode("utf-8"))
+        update = {"version": first(pairs, "version"), "file": None}
+        path = first(pairs, "file")
+        try:
+            if path:
+                with open(path, "rb") as f:
+                    update["file"] = f.read(MAX_BODY + 1)
+                if len(update["file"]) > MAX_BODY:
+                    raise ValueError("installer too large")
+            default_size = len(update["file"]) if update["file"] is not None else 0
+            update["size"] = int(first(pairs, "size", str(default_size)))
+        except (OSError, ValueError):
+            self.answer(b"bad update", 400)
+            return
         with self.state.lock:
-            self.state.update = {"version": first(pairs, "version"), "size": int(first(pairs, "size", "0"))}
+            self.state.update = update
         self.answer(b"ok")
 
     def control_reply(self, query, body):
