@@ -77,6 +77,7 @@ TEST(CaseFolderPathTest, PlaceholdersAndUnsafeNames)
 
 const wchar_t kWarning[] = L"Figyelmeztetés";
 const wchar_t kQuestion[] = L"Nem létező könyvtár";
+const wchar_t kTemplatesCaption[] = L"Dokumentum könyvtár megnyitása, sablon fájlok bemásolása";
 const wchar_t kPickerTitle[] = L"A kapcsolódó dokumentumok könyvtárának keresése";
 const int kList = 1005;
 
@@ -294,6 +295,16 @@ protected:
         }, 10000);
     }
 
+    // The template dialog that comes before the folder opens: "Windows
+    // Intéző megnyitása" opens the folder without copying.
+    static void PassTemplates()
+    {
+        HWND templates = WaitForWindow(L"#32770", kTemplatesCaption);
+        ASSERT_TRUE(templates);
+        Click(Control(templates, 1068));
+        EXPECT_TRUE(WaitForWindowGone(templates));
+    }
+
     // Asks for the case's folder with the button and answers the question.
     void AnswerQuestion(HWND main, int nr, int button)
     {
@@ -370,7 +381,7 @@ TEST_F(CaseFolderTest, AnExistingFolderOpensByDoubleClickMenuAndAltK)
         EXPECT_TRUE(WaitOpened(folder8, 3));
         EXPECT_FALSE(FindTopWindow(L"#32770", kQuestion));
     });
-    EXPECT_FALSE(LogHas(L"Template dialog: not part of this build (case 8/2024)"));
+    EXPECT_FALSE(LogHas(L"Show popup CSablonDlg"));
 }
 
 TEST_F(CaseFolderTest, TheQuestionForAMissingFolder)
@@ -403,17 +414,18 @@ TEST_F(CaseFolderTest, TheQuestionForAMissingFolder)
     });
     EXPECT_FALSE(IsFolder(root + L"\\2024"));
     EXPECT_FALSE(FileExists(openLog));
-    EXPECT_FALSE(LogHas(L"Template dialog: not part of this build (case 7/2024)"));
+    EXPECT_FALSE(LogHas(L"Show popup CSablonDlg"));
 }
 
 TEST_F(CaseFolderTest, CreateMakesTheParentsAndOpensTheFolder)
 {
     Run([&](HWND main) {
         AnswerQuestion(main, 7, IDYES);
+        PassTemplates();
         EXPECT_TRUE(WaitOpened(folder7));
     });
     EXPECT_TRUE(IsEmptyFolder(folder7));
-    EXPECT_TRUE(LogHas(L"Template dialog: not part of this build (case 7/2024)"));
+    EXPECT_TRUE(LogHas(L"Show popup CSablonDlg"));
 }
 
 TEST_F(CaseFolderTest, AFileInTheWayIsReportedAndNothingOpens)
@@ -425,7 +437,7 @@ TEST_F(CaseFolderTest, AFileInTheWayIsReportedAndNothingOpens)
     });
     EXPECT_TRUE(IsFile(root + L"\\2024"));
     EXPECT_FALSE(FileExists(openLog));
-    EXPECT_FALSE(LogHas(L"Template dialog: not part of this build (case 7/2024)"));
+    EXPECT_FALSE(LogHas(L"Show popup CSablonDlg"));
 }
 
 // "Létrehozás + Keresés" and a folder chosen in the picker.
@@ -453,6 +465,7 @@ TEST_F(CaseFolderTest, CreateAndFindMovesTheDocuments)
         MakeDocuments(source);
         Run([&](HWND main) {
             CreateAndFind(main, [&](HWND picker) { ChooseInPicker(picker, source); });
+            PassTemplates();
             EXPECT_TRUE(WaitOpened(folder7));
         });
         EXPECT_TRUE(HoldsDocuments(folder7));
@@ -472,10 +485,11 @@ TEST_F(CaseFolderTest, ACancelledPickerLeavesTheNewFolderEmpty)
             Click(Control(picker, IDCANCEL));
             EXPECT_TRUE(WaitForWindowGone(picker));
         });
+        PassTemplates();
         EXPECT_TRUE(WaitOpened(folder7));
     });
     EXPECT_TRUE(IsEmptyFolder(folder7));
-    EXPECT_TRUE(LogHas(L"Template dialog: not part of this build (case 7/2024)"));
+    EXPECT_TRUE(LogHas(L"Show popup CSablonDlg"));
 }
 
 TEST_F(CaseFolderTest, TheRootAndTheFoldersHoldingTheNewOneAreRefused)
@@ -500,6 +514,7 @@ TEST_F(CaseFolderTest, TheRootAndTheFoldersHoldingTheNewOneAreRefused)
         Run([&](HWND main) {
             CreateAndFind(main, [&](HWND picker) { ChooseInPicker(picker, r.folder); });
             AcknowledgeWarning(L"A kiválasztott könyvtár tartalma nem helyezhető át az új könyvtárba:\n\n");
+            PassTemplates();
             EXPECT_TRUE(WaitOpened(folder7));
         });
         EXPECT_TRUE(IsEmptyFolder(folder7));
@@ -517,6 +532,7 @@ TEST_F(CaseFolderTest, ANewFolderFilledMeanwhileIsNotReplaced)
             ChooseInPicker(picker, source);
         });
         AcknowledgeWarning(L"A dokumentumok áthelyezése nem sikerült teljesen!\n\n" + source + L"\n\n");
+        PassTemplates();
         EXPECT_TRUE(WaitOpened(folder7));
     });
     EXPECT_TRUE(HoldsDocuments(source));
@@ -535,9 +551,10 @@ TEST_F(CaseFolderTest, TheCaseOfThePathGoesOnWhenTheListIsRebuilt)
         EXPECT_TRUE(WaitUntil([&] { return SendMessageW(Control(main, kList), LVM_GETITEMCOUNT, 0, 0) == 0; }));
         Click(Control(question, IDYES));
         EXPECT_TRUE(WaitForWindowGone(question));
+        PassTemplates();
         EXPECT_TRUE(WaitOpened(folder7));
     });
-    EXPECT_TRUE(LogHas(L"Template dialog: not part of this build (case 7/2024)"));
+    EXPECT_TRUE(LogHas(L"Show popup CSablonDlg"));
 }
 
 } // namespace
