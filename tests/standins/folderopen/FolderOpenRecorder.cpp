@@ -4,13 +4,19 @@
 // variable (the program run by hand in the test prefix) it hands the folder
 // to Wine's explorer, as the verb did before. "--register" makes it the verb (run once per
 // prefix by the folderopen fixture): the command below Folder\shell\open
-// and no DDE conversation, which would reach the file browser instead.
+// and no DDE conversation, which would reach the file browser instead. The
+// prefix knows no program for Word documents: the recorder is the "open"
+// verb of .docx files too, so documents opened for editing are written down
+// the same way.
 #include <windows.h>
 #include <string>
 
 namespace {
 
 const wchar_t kVerbKey[] = L"Software\\Classes\\Folder\\shell\\open";
+const wchar_t kClassesKey[] = L"Software\\Classes\\";
+const wchar_t kDocxKey[] = L"Software\\Classes\\.docx";
+const wchar_t kDocxClass[] = L"docxfile";
 
 std::string Utf8(const std::wstring& text)
 {
@@ -21,20 +27,29 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
+// Sets the default value of an HKEY_LOCAL_MACHINE key, creating it.
+bool SetDefault(const std::wstring& path, const std::wstring& text)
+{
+    HKEY key = NULL;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             (DWORD)((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 int Register()
 {
     wchar_t exe[MAX_PATH] = {0};
     GetModuleFileNameW(NULL, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" \"%1\"";
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kVerbKey) + L"\\ddeexec").c_str());
-    HKEY key = NULL;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kVerbKey) + L"\\command").c_str(), 0, NULL, 0,
-                        KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
-        return 1;
-    LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             (DWORD)((command.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? 0 : 1;
+    bool ok = SetDefault(std::wstring(kVerbKey) + L"\\command", command) &&
+              SetDefault(kDocxKey, kDocxClass) &&
+              SetDefault(std::wstring(kClassesKey) + kDocxClass + L"\\shell\\open\\command", command);
+    return ok ? 0 : 1;
 }
 
 int OpenInExplorer(const std::wstring& folder)
