@@ -75,7 +75,9 @@ BOOL CSablonDlg::OnInitDialog()
     m_list.InsertColumn(2, L"Sablon dokumentum könyvtára", LVCFMT_LEFT, width - 2 * w);
     FillList();
     SetDlgItemText(IDC_SABLON_FOLDER, m_strCaseFolder);
-    return TRUE;
+    // The list has the focus, not the read-only folder above it.
+    GotoDlgCtrl(&m_list);
+    return FALSE;
 }
 
 void CSablonDlg::SetEntryColumns(int row, const SablonEntry& entry)
@@ -193,7 +195,8 @@ BOOL CSablonSettingsDlg::OnInitDialog()
     m_list.InsertColumn(3, L"Sablon dokumentum könyvtára", LVCFMT_LEFT, width - 4 * w);
     FillList();
     SetDlgItemText(IDC_SABLON_FOLDER, m_strDirRoot);
-    return TRUE;
+    GotoDlgCtrl(&m_list);
+    return FALSE;
 }
 
 void CSablonSettingsDlg::FillList()

@@ -413,8 +413,13 @@ TEST_F(SablonDlgTest, TheSettingsDialogManagesTheList)
         ClickId(settings, IDC_SABLON_ROOT);
         HWND picker = WaitForWindow(L"#32770", kRootTitle);
         ASSERT_TRUE(picker);
-        // It starts at the documents root.
+        // It starts at the documents root; the other folder is selected (again
+        // while the tree is still being filled) and chosen.
         EXPECT_TRUE(WaitUntil([&] { return PickerSelection(picker) == L"Iratok"; }));
+        EXPECT_TRUE(WaitUntil([&] {
+            SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, (LPARAM)(LPCWSTR)newRoot);
+            return PickerSelection(picker) == L"Másik gyökér";
+        })) << CStringA(PickerSelection(picker)).GetString();
         ChooseInPicker(picker, newRoot);
         EXPECT_TRUE(WaitUntil([&] { return Text(Control(settings, IDC_SABLON_FOLDER)) == newRoot + L"\\"; }));
         SaveShot(settings, L"sablon-settings.bmp");
