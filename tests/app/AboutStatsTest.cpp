@@ -164,6 +164,8 @@ TEST(AboutBox, TheBuildStampReadsTheCompilersDateAndTime)
 class AboutBoxTest : public main_dialog_test::MainDialogFixture
 {
 protected:
+    CString openLog;
+
     void SetUp() override
     {
         MainDialogFixture::SetUp();
@@ -174,11 +176,12 @@ protected:
     {
         CString caption, version, url;
         bool statusRewritten = false;
+        std::string opened;   // what the shell's "open" verb received after a click on the link
     };
 
     // Opens the about box through the main dialog's system menu, reads it and
     // closes it with Esc.
-    Seen OpenAbout(LPCWSTR picture = NULL)
+    Seen OpenAbout(LPCWSTR picture = NULL, bool click = false)
     {
         Seen seen;
         CVelindoDlg dlg;
@@ -199,6 +202,16 @@ protected:
             item.iLink = 0;
             SendMessageW(Control(about, 1036), LM_GETITEM, 0, (LPARAM)&item);
             seen.url = item.szUrl;
+            if (click) {
+                // A click on the link's first letters, where its text starts.
+                HWND link = Control(about, 1036);
+                PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+                PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+                WaitUntil([&] {
+                    seen.opened = ReadFileBytes(openLog);
+                    return seen.opened.find('\n') != std::string::npos;
+                }, 10000);
+            }
             if (picture && !ScreenshotFolder().IsEmpty()) {
                 EXPECT_TRUE(SaveWindowBitmap(about, ScreenshotFolder() + L"\\" + picture));
             }
@@ -230,6 +243,16 @@ TEST_F(AboutBoxTest, ShowsTheVersionAndLinksToTheServer)
         EXPECT_EQ(seen.url, c.taken ? CString(server.c_str()) : CString(L"HOMEPAGE_URL"));
         EXPECT_TRUE(seen.statusRewritten);
     }
+}
+
+TEST_F(AboutBoxTest, AClickOnTheLinkOpensTheServersAddress)
+{
+    openLog = env.Folder() + L"opened.txt";
+    SetEnvironmentVariableW(L"FOLIONEX_FOLDER_OPEN_LOG", openLog);
+    env.Settings().WriteProfileString(L"Server", L"https://vapi.example/informacio");
+    Seen seen = OpenAbout(NULL, true);
+    SetEnvironmentVariableW(L"FOLIONEX_FOLDER_OPEN_LOG", NULL);
+    EXPECT_EQ(seen.opened.substr(0, seen.opened.find('\n')), "https://vapi.example/informacio");
 }
 
 TEST(ProgramManifest, FolionexExeAsksForCommonControls6)

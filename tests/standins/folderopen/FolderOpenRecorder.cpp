@@ -1,9 +1,10 @@
-// The test prefix's "open" verb of folders: in place of the file browser it
-// appends the folder it was given and its working folder, one line each
-// (UTF-8), to the file named in FOLIONEX_FOLDER_OPEN_LOG. Without that
-// variable (the program run by hand in the test prefix) it hands the folder
-// to Wine's explorer, as the verb did before. "--register" makes it the verb (run once per
-// prefix by the folderopen fixture): the command below Folder\shell\open
+// The test prefix's "open" verb of folders and of web addresses: in place of
+// the file browser (or the web browser) it appends what it was given and its
+// working folder, one line each (UTF-8), to the file named in
+// FOLIONEX_FOLDER_OPEN_LOG. Without that variable (the program run by hand in
+// the test prefix) it hands a folder to Wine's explorer, as the verb did
+// before. "--register" makes it the verb (run once per prefix by the
+// folderopen fixture): the command below Folder, http and https\shell\open
 // and no DDE conversation, which would reach the file browser instead. The
 // prefix knows no program for Word documents: the recorder is the "open"
 // verb of .docx files too, so documents opened for editing are written down
@@ -13,8 +14,10 @@
 
 namespace {
 
-const wchar_t kVerbKey[] = L"Software\\Classes\\Folder\\shell\\open";
-const wchar_t kClassesKey[] = L"Software\\Classes\\";
+const wchar_t* const kVerbKeys[] = {L"Software\\Classes\\Folder\\shell\\open",
+                                   L"Software\\Classes\\http\\shell\\open",
+                                   L"Software\\Classes\\https\\shell\\open",
+                                   L"Software\\Classes\\docxfile\\shell\\open"};
 const wchar_t kDocxKey[] = L"Software\\Classes\\.docx";
 const wchar_t kDocxClass[] = L"docxfile";
 
@@ -45,11 +48,12 @@ int Register()
     wchar_t exe[MAX_PATH] = {0};
     GetModuleFileNameW(NULL, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" \"%1\"";
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kVerbKey) + L"\\ddeexec").c_str());
-    bool ok = SetDefault(std::wstring(kVerbKey) + L"\\command", command) &&
-              SetDefault(kDocxKey, kDocxClass) &&
-              SetDefault(std::wstring(kClassesKey) + kDocxClass + L"\\shell\\open\\command", command);
-    return ok ? 0 : 1;
+    for (const wchar_t* verbKey : kVerbKeys) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(verbKey) + L"\\ddeexec").c_str());
+        if (!SetDefault(std::wstring(verbKey) + L"\\command", command))
+            return 1;
+    }
+    return SetDefault(kDocxKey, kDocxClass) ? 0 : 1;
 }
 
 int OpenInExplorer(const std::wstring& folder)
