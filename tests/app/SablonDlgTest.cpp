@@ -335,7 +335,7 @@ TEST_F(SablonDlgTest, TheSettingsDialogManagesTheList)
     CString select = Template(L"Kiválaszt.docx", L"selectIfNotExists");
     CString cancelled = Template(L"Elvetett.docx", NULL);
     CString ticked = Template(L"Bepipált.docx", NULL);
-    CString newRoot = base + L"\\Másik gyökér";
+    CString newRoot = root + L"\\Másik gyökér";
     ASSERT_EQ(SHCreateDirectoryExW(NULL, newRoot, NULL), ERROR_SUCCESS);
     Run([&](HWND main) {
         HWND dlg = OpenTemplates(main);
@@ -413,7 +413,7 @@ TEST_F(SablonDlgTest, TheSettingsDialogManagesTheList)
         ClickId(settings, IDC_SABLON_ROOT);
         HWND picker = WaitForWindow(L"#32770", kRootTitle);
         ASSERT_TRUE(picker);
-        // It starts at the documents root; the other folder is selected (again
+        // It starts at the documents root; a folder below it is selected (again
         // while the tree is still being filled) and chosen.
         EXPECT_TRUE(WaitUntil([&] { return PickerSelection(picker) == L"Iratok"; }));
         EXPECT_TRUE(WaitUntil([&] {
