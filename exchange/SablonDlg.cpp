@@ -32,6 +32,17 @@ CString JoinedPath(const SablonEntry& entry)
     return CString(path);
 }
 
+// Asks for a template file and adds it to the list with no options ("0");
+// the new entry, or null when nothing was chosen, the template is listed
+// already or the path has no folder.
+SablonEntry* AddChosenTemplate(CSablonList& list, CWnd* parent)
+{
+    CFileDialog dlg(TRUE, NULL, NULL, kFileFlags, kFilter, parent);
+    if (dlg.DoModal() != IDOK || dlg.GetPathName().IsEmpty())
+        return NULL;
+    return list.Find(list.Add(dlg.GetPathName(), true, L"0"));
+}
+
 // The list control's client width.
 int ClientWidth(CListCtrl& list)
 {
@@ -132,11 +143,7 @@ void CSablonDlg::OnBnClickedSettings()
 
 void CSablonDlg::OnBnClickedAdd()
 {
-    CFileDialog dlg(TRUE, NULL, NULL, kFileFlags, kFilter, this);
-    if (dlg.DoModal() != IDOK || dlg.GetPathName().IsEmpty())
-        return;
-    int id = m_sablonList.Add(dlg.GetPathName(), true, L"0");
-    const SablonEntry* entry = m_sablonList.Find(id);
+    const SablonEntry* entry = AddChosenTemplate(m_sablonList, this);
     if (!entry)
         return;
     int row = m_list.InsertItem(m_list.GetItemCount(), entry->fileName);
@@ -231,11 +238,7 @@ SablonEntry* CSablonSettingsDlg::SelectedEntry()
 
 void CSablonSettingsDlg::OnBnClickedAdd()
 {
-    CFileDialog dlg(TRUE, NULL, NULL, kFileFlags, kFilter, this);
-    if (dlg.DoModal() != IDOK || dlg.GetPathName().IsEmpty())
-        return;
-    int id = m_sablonList.Add(dlg.GetPathName(), true, L"0");
-    SablonEntry* entry = m_sablonList.Find(id);
+    SablonEntry* entry = AddChosenTemplate(m_sablonList, this);
     if (!entry)
         return;
     int row = m_list.InsertItem(m_list.GetItemCount(), entry->fileName);
