@@ -247,12 +247,13 @@ void CTransferProgress::ProcessMessage(CProgressRecord* record)
         }
         break;
     case CProgressRecord::KIND_COMPLETED: {
+        // Only the manager ends a run: a job's own completion (an upload's
+        // request ends before its answer is read) fills the job's share.
         unsigned end = done + (unsigned)m_jobSteps.load();
-        if (end < m_totalSteps.load()) {
-            record->m_flags &= ~(unsigned)(CProgressRecord::FLAG_SECOND_TEXT | CProgressRecord::FLAG_BUTTON_CAPTION);
-            record->m_kind = CProgressRecord::KIND_POSITION;
-            record->m_value = (int)end;
-        }
+        unsigned total = m_totalSteps.load();
+        record->m_flags &= ~(unsigned)(CProgressRecord::FLAG_SECOND_TEXT | CProgressRecord::FLAG_BUTTON_CAPTION);
+        record->m_kind = CProgressRecord::KIND_POSITION;
+        record->m_value = (int)(total && end > total ? total : end);
         break;
     }
     default:

@@ -195,8 +195,8 @@ public:
     // - start: becomes a position at the done steps; with a value the job
     //   steps become that value; the first text moves to the second line;
     // - position with a value: done steps + the value, at most + job steps;
-    // - completed: a position at done + job steps unless that reaches the
-    //   total (the completion of the last job stays a completion);
+    // - completed: a position at done + job steps (at most the total); only
+    //   the manager posts the run's completion;
     // - the first text is always dropped: it belongs to the run.
     void ProcessMessage(CProgressRecord* record) override;
     // The base's handshake; once the worker acknowledged, the manager is

@@ -15,6 +15,9 @@ public:
     CDatabaseContext(const CDatabaseContext&) = delete;
     CDatabaseContext& operator=(const CDatabaseContext&) = delete;
 
+    // The process's data holder: the one constructed last and still alive.
+    static CDatabaseContext* GetApplicationContext();
+
     // True when the store holds cases to work with; on false the program ends.
     bool LoadAtStartup(CWnd* splash);
     // The database wizard on the connection manager, then a central load.

@@ -26,6 +26,10 @@ public:
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
+    // Offline: the records are read-only copies (from the backup file, or
+    // kept after a failed backup); only a central load ends it.
+    bool IsOffline() const { return m_bOffline; }
+    void SwitchOffline() { m_bOffline = true; }
 
     CUgyiratRecord* Find(int key);
     // The highest number of the year plus one (year 0: the current year);
@@ -49,6 +53,8 @@ public:
     bool ExportRtf(LPCWSTR fileName);
     bool ExportHtml(LPCWSTR fileName);
     bool ExportCsv(LPCWSTR fileName);
+    // The backup XML that the online backup uploads.
+    bool ExportXml(LPCWSTR fileName);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);

@@ -6,7 +6,7 @@ source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
 build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark stats_benchmark import_benchmark \
-  export_benchmark folionex_oledb_standin
+  export_benchmark transfer_bench folionex_oledb_standin
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -25,5 +25,9 @@ echo "== stats_benchmark (the statistics dialog: the count, the whole initialisa
 "${wine_run[@]}" "$dir/bin/stats_benchmark.exe" "${1:-100000}"
 echo "== import_benchmark (the clipboard import: cut a pasted table into rows and cells, validate every row)"
 "${wine_run[@]}" "$dir/bin/import_benchmark.exe" "${1:-100000}"
-echo "== export_benchmark (the case table exported to text, HTML and RTF; the bare read and writes beside)"
+echo "== export_benchmark (the case table exported to text, HTML, RTF and XML, the bare read and writes beside; the XML read back)"
 "${wine_run[@]}" "$dir/bin/export_benchmark.exe" "${1:-100000}"
+echo "== transfer_bench (the restore's load job beside pulling every node with the XML reader alone; the compare job)"
+for step in pull load compare; do
+  "${wine_run[@]}" "$dir/bin/transfer_bench.exe" "$step" "${1:-100000}"
+done

@@ -1,12 +1,19 @@
 // Exports a register of N cases (100,000 by default) from a SQLite file
 // standing in for the central table to each format, and prints the seconds
 // and megabytes of each beside two bare figures of the same run: the table
-// read alone, and the same bytes written with one WriteFile per row.
+// read alone, and the same bytes written with one WriteFile per row. The
+// backup XML is then read back as a restore reads it: loaded, and every node
+// pulled with the rows' values taken by position, beside the file read and
+// converted alone; with the memory that a restore holds at once.
 //   export_benchmark.exe [count]
 #include <windows.h>
+#include <psapi.h>
 #include <stdio.h>
+#include <memory>
 #include <string>
+#include <vector>
 #include "../storage/StorageTestSupport.h"
+#include "online/XmlParser.h"
 #include "storage/UgyiratStore.h"
 #include "support/TestSupport.h"
 
@@ -50,6 +57,129 @@ double BareWrites(const std::string& bytes, int pieces, const CString& path)
     return ElapsedMs(a, ClockNow()) / 1000.0;
 }
 
+double Megabytes(size_t bytes)
+{
+    return bytes / (1024.0 * 1024.0);
+}
+
+// The bytes of every busy heap block of the process.
+size_t HeapBytes()
+{
+    HANDLE heaps[64];
+    DWORD count = GetProcessHeaps(64, heaps);
+    size_t total = 0;
+    for (DWORD i = 0; i < count && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY entry = {};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += entry.cbData + entry.cbOverhead;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+double PeakWorkingSet()
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    return Megabytes(pmc.PeakWorkingSetSize);
+}
+
+// The file read and converted to UTF-16, nothing more.
+double ReadAndConvert(const CString& path)
+{
+    LARGE_INTEGER a = ClockNow();
+    std::string bytes = testing_support::ReadFileBytes(path);
+    int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0);
+    std::unique_ptr<wchar_t[]> text(new wchar_t[units + 1]);
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), text.get(), units);
+    return ElapsedMs(a, ClockNow()) / 1000.0;
+}
+
+// Pulls every node; the values of each row go into a record by position, as
+// the restore takes them.
+void PullRows(XmlParser& parser, std::vector<CUgyiratRecord>& records)
+{
+    XmlPathFilter rows, data;
+    rows.Parse(L"/DataBase/Tables/Table[name=tUgyirat]/Rows/Row");
+    data.Parse(L"data");
+    while (XmlNode* node = parser.NextNode()) {
+        if (!rows.Matches(node))
+            continue;
+        CUgyiratRecord r;
+        ZeroRecord(r);
+        int field = 0;
+        for (XmlNode* n = parser.NextNode(); n && !(n->GetType() == XmlNode::TYPE_END && n->GetName() == L"Row");
+             n = parser.NextNode()) {
+            if (!data.Matches(n))
+                continue;
+            XmlNode* value = parser.NextNode();
+            if (value && value->GetType() == XmlNode::TYPE_TEXT) {
+                LPCWSTR text = value->GetName().c_str();
+                switch (field) {
+                case 0: r.Ev = _wtoi(text); break;
+                case 1: r.Nr = _wtoi(text); break;
+                case 2: CopyField(r.UgyfelNeve, text); break;
+                case 3: CopyField(r.EllenfelNeve, text); break;
+                case 4: CopyField(r.UgyJellege, text); break;
+                case 5: CopyField(r.Megjegyzes, text); break;
+                case 7: CopyField(r.CC, text); break;
+                case 8: CopyField(r.Hataridok, text); break;
+                case 9: r.Allapot = _wtoi(text); break;
+                }
+            }
+            ++field;
+        }
+        if (field >= 8)
+            records.push_back(r);
+    }
+}
+
+int ReadBackupXml(const CString& path, int cases, CStorageEnvironment& env, const CString& central)
+{
+    double bare = ReadAndConvert(path);
+    size_t base = HeapBytes();
+    XmlParser parser;
+    LARGE_INTEGER a = ClockNow();
+    if (!parser.Load(path)) {
+        printf("XML Load: failed\n");
+        return 3;
+    }
+    double load = ElapsedMs(a, ClockNow()) / 1000.0;
+    size_t text = HeapBytes() - base;
+    std::vector<CUgyiratRecord> records;
+    records.reserve(cases);
+    size_t before = HeapBytes();
+    a = ClockNow();
+    PullRows(parser, records);
+    double pull = ElapsedMs(a, ClockNow()) / 1000.0;
+    size_t tree = HeapBytes() - before;
+    printf("XML read: Load %.2f s, every node through the row path %.2f s, %d records; the file read and "
+           "converted alone %.2f s\n",
+           load, pull, (int)records.size(), bare);
+    printf("XML text %.1f MB; tree %.1f MB, %.0f bytes per case; peak working set %.0f MB\n", Megabytes(text),
+           Megabytes(tree), cases > 0 ? (double)tree / cases : 0.0, PeakWorkingSet());
+
+    // A restore holds the text and tree, the store's map and the downloaded
+    // records at once.
+    size_t recordBytes = records.capacity() * sizeof(CUgyiratRecord);
+    if (!CopyFileW(central, env.BackupPath(), FALSE))
+        return 4;
+    before = HeapBytes();
+    CtUgyirat_Sqlite* table = new CtUgyirat_Sqlite;
+    table->SetPath(central);
+    CUgyiratStore store(table);
+    if (!store.LoadFromBackup())
+        return 5;
+    size_t map = HeapBytes() - before;
+    printf("a restore at once: text %.1f + tree %.1f + map %.1f + records %.1f = %.1f MB; peak working set %.0f MB\n",
+           Megabytes(text), Megabytes(tree), Megabytes(map), Megabytes(recordBytes),
+           Megabytes(text + tree + map + recordBytes), PeakWorkingSet());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,6 +210,7 @@ int main(int argc, char** argv)
         {"text", &CUgyiratStore::ExportCsv, L"Folionex.txt"},
         {"HTML", &CUgyiratStore::ExportHtml, L"Folionex.html"},
         {"RTF", &CUgyiratStore::ExportRtf, L"Folionex.rtf"},
+        {"XML", &CUgyiratStore::ExportXml, L"Folionex.xml"},
     };
     int rows = 0;
     double read = ReadAlone(central, &rows);
@@ -102,5 +233,7 @@ int main(int argc, char** argv)
                f.name, seconds, bytes.size() / (1024.0 * 1024.0), rows, read, write, bare,
                bare > 0 ? seconds / bare : 0.0);
     }
+    if (!result)
+        result = ReadBackupXml(env.Folder() + L"Folionex.xml", rows, env, central);
     return result;
 }

@@ -276,8 +276,8 @@ TEST_F(ProgressTest, TransferProgressMapsAJobOntoTheRun)
         {"negative position", 10, 4, 3, 1, 1, -1, 1, 1, 3, 3, L""},
         {"position without a value is untouched", 10, 4, 3, 1, 4, 99, 1, 4, 99, 3, L"S"},
         {"completion of a job before the last", 10, 4, 3, 2, 15, -1, 1, 1, 7, 3, L"S"},
-        {"completion of the last job stays one", 10, 7, 3, 2, 15, -1, 2, 13, -1, 3, L"S"},
-        {"completion past the total stays one", 10, 9, 3, 2, 15, -1, 2, 13, -1, 3, L"S"},
+        {"completion of the last job ends its share only", 10, 7, 3, 2, 15, -1, 1, 1, 10, 3, L"S"},
+        {"completion past the total stops at the total", 10, 9, 3, 2, 15, -1, 1, 1, 10, 3, L"S"},
         {"aborted passes, without its first line", 10, 4, 3, 3, 14, 0, 3, 12, 0, 3, L"S"},
         // a start record of a request with an expected total of 0
         {"request start with total 0", 30, 20, 10, 0, 1, 0, 1, 1, 20, 0, L"S"},

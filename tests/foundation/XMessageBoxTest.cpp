@@ -569,7 +569,7 @@ TEST(XMessageBoxTest, CtrlCCopiesTitleTextAndButtonCaptions)
     const DWORD ui = GetCurrentThreadId();
     int answer = RunBox(NULL, kExitText, 0x01000034, NULL, NULL, [&](HWND box) {
         title = Text(box);
-        PressCtrlKey(FocusOrBox(box, ui), 'C', [] { return !ClipboardText().IsEmpty(); });
+        PressCtrlKey(FocusOrBox(box, ui), 'C', [] { return !ClipboardText().IsEmpty(); }, 10000);
         copied = ClipboardText();
         ClickId(box, IDNO);
     });
@@ -590,7 +590,7 @@ TEST(XMessageBoxTest, CtrlCCutsLongTitleAndText)
         HWND box = WaitForWindow(L"#32770", NULL);
         ASSERT_TRUE(box);
         title = Text(box);
-        PressCtrlKey(FocusOrBox(box, ui), 'C', [] { return !ClipboardText().IsEmpty(); });
+        PressCtrlKey(FocusOrBox(box, ui), 'C', [] { return !ClipboardText().IsEmpty(); }, 10000);
         copied = ClipboardText();
         ClickId(box, IDOK);
     });
