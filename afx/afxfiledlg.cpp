@@ -8,12 +8,16 @@ const size_t kFileBufferChars = 4096;
 } // namespace
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCWSTR lpszDefExt, LPCWSTR lpszFileName, DWORD dwFlags,
-                         LPCWSTR lpszFilter, CWnd* pParentWnd, DWORD /*dwSize*/, BOOL /*bVistaStyle*/)
+                         LPCWSTR lpszFilter, CWnd* pParentWnd, DWORD /*dwSize*/, BOOL bVistaStyle)
     : m_ofn(), m_bOpenFileDialog(bOpenFileDialog), m_fileBuffer(kFileBufferChars, L'\0'),
       m_titleBuffer(MAX_PATH, L'\0'), m_pParentWnd(pParentWnd)
 {
     m_ofn.lStructSize = sizeof(m_ofn);
     m_ofn.Flags = dwFlags | OFN_EXPLORER | OFN_ENABLESIZING;
+    // The new-style dialog leaves the current directory alone; the older one
+    // would move it to the chosen file's folder (and hold that folder).
+    if (bVistaStyle)
+        m_ofn.Flags |= OFN_NOCHANGEDIR;
     m_ofn.lpstrFile = &m_fileBuffer[0];
     m_ofn.nMaxFile = (DWORD)m_fileBuffer.size();
     m_ofn.lpstrFileTitle = &m_titleBuffer[0];

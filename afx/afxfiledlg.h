@@ -10,7 +10,8 @@
 class CFileDialog
 {
 public:
-    // bVistaStyle is accepted and ignored: the dialog is the Explorer-style one.
+    // The dialog is the Explorer-style one; bVistaStyle keeps the current
+    // directory as the new-style dialog does (OFN_NOCHANGEDIR).
     explicit CFileDialog(BOOL bOpenFileDialog, LPCWSTR lpszDefExt = NULL, LPCWSTR lpszFileName = NULL,
                          DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, LPCWSTR lpszFilter = NULL,
                          CWnd* pParentWnd = NULL, DWORD dwSize = 0, BOOL bVistaStyle = TRUE);

@@ -9,6 +9,7 @@
 #include "app/IktatoEditDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
+#include "exchange/SablonDlg.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
 #include "foundation/FolderPicker.h"
@@ -995,13 +996,10 @@ void CVelindoDlg::FinishCaseFolder(const CString& path, int key)
 {
     CUgyiratStore* store = Store();
     const CUgyiratRecord* record = store && key ? store->Find(key) : NULL;
-    // The template dialog comes with the template list; the folder opens as
-    // after its OK.
-    if (record)
-        LogFormat(L"Template dialog: not part of this build (case %d/%d)", record->Nr, record->Ev);
-    else
-        LogLine(L"Template dialog: not part of this build (no case)");
-    OpenFolderInShell(path);
+    // The templates are offered first; the folder opens after their OK.
+    CSablonDlg dlg(store, record, path);
+    if (dlg.DoModal() == IDOK)
+        OpenFolderInShell(path);
 }
 
 void CVelindoDlg::OpenFolderInShell(const CString& path)

@@ -183,3 +183,21 @@
 #define IDC_EXPORT_PATH 1062
 #define IDC_EXPORT_BROWSE 1064
 // ---- end of export dialog ----
+
+// ---- Template dialogs (CSablonDlg, CSablonSettingsDlg, CSablonFieldsDlg) ----
+#define IDD_SABLON 146
+#define IDD_SABLON_SETTINGS 147
+#define IDR_COVER_DOC 149
+#define IDD_SABLON_FIELDS 150
+#define IDC_SABLON_EXPLORER 1068
+#define IDC_SABLON_SETTINGS 1072
+#define IDC_SABLON_OPEN 1074
+#define IDC_SABLON_LIST 1079
+#define IDC_SABLON_ADD 1125
+#define IDC_SABLON_REMOVE 1126
+#define IDC_SABLON_COVER 1127
+#define IDC_SABLON_FOLDER 1130
+#define IDC_SABLON_SELECT 1131
+#define IDC_SABLON_INSERT 1132
+#define IDC_SABLON_ROOT 1064
+// ---- end of template dialogs ----

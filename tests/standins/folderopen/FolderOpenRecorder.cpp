@@ -5,7 +5,10 @@
 // the test prefix) it hands a folder to Wine's explorer, as the verb did
 // before. "--register" makes it the verb (run once per prefix by the
 // folderopen fixture): the command below Folder, http and https\shell\open
-// and no DDE conversation, which would reach the file browser instead.
+// and no DDE conversation, which would reach the file browser instead. The
+// prefix knows no program for Word documents: the recorder is the "open"
+// verb of .docx files too, so documents opened for editing are written down
+// the same way.
 #include <windows.h>
 #include <string>
 
@@ -13,7 +16,10 @@ namespace {
 
 const wchar_t* const kVerbKeys[] = {L"Software\\Classes\\Folder\\shell\\open",
                                    L"Software\\Classes\\http\\shell\\open",
-                                   L"Software\\Classes\\https\\shell\\open"};
+                                   L"Software\\Classes\\https\\shell\\open",
+                                   L"Software\\Classes\\docxfile\\shell\\open"};
+const wchar_t kDocxKey[] = L"Software\\Classes\\.docx";
+const wchar_t kDocxClass[] = L"docxfile";
 
 std::string Utf8(const std::wstring& text)
 {
@@ -24,6 +30,19 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
+// Sets the default value of an HKEY_LOCAL_MACHINE key, creating it.
+bool SetDefault(const std::wstring& path, const std::wstring& text)
+{
+    HKEY key = NULL;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             (DWORD)((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 int Register()
 {
     wchar_t exe[MAX_PATH] = {0};
@@ -31,17 +50,10 @@ int Register()
     std::wstring command = L"\"" + std::wstring(exe) + L"\" \"%1\"";
     for (const wchar_t* verbKey : kVerbKeys) {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(verbKey) + L"\\ddeexec").c_str());
-        HKEY key = NULL;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(verbKey) + L"\\command").c_str(), 0, NULL, 0,
-                            KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
-            return 1;
-        LONG rc = RegSetValueExW(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                                 (DWORD)((command.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-        if (rc != ERROR_SUCCESS)
+        if (!SetDefault(std::wstring(verbKey) + L"\\command", command))
             return 1;
     }
-    return 0;
+    return SetDefault(kDocxKey, kDocxClass) ? 0 : 1;
 }
 
 int OpenInExplorer(const std::wstring& folder)
