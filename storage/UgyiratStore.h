@@ -49,8 +49,10 @@ public:
     bool ExportRtf(LPCWSTR fileName);
     bool ExportHtml(LPCWSTR fileName);
     bool ExportCsv(LPCWSTR fileName);
-    // The backup XML that the online backup uploads.
-    bool ExportXml(LPCWSTR fileName);
+    // The backup XML that the online backup uploads, read through the given
+    // table (null: the store's own); the online backup passes a table of its
+    // own, since it may run on another thread than the store's users.
+    bool ExportXml(LPCWSTR fileName, CRDBTable* table = NULL);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);
