@@ -1,4 +1,5 @@
 #include "app/IktatoEditDlg.h"
+#include <time.h>
 #include "app/HataridoDlg.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
@@ -9,6 +10,15 @@ namespace {
 
 const wchar_t kErrorCaption[] = L"Hibás adatmegadás";
 const wchar_t kWarningCaption[] = L"Figyelmeztetés";
+
+// Our own texts where the commands would otherwise fail silently.
+const wchar_t kTextInsertFailed[] =
+    L"Az új ügyet nem sikerült elmenteni!\n\n"
+    L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.";
+const wchar_t kTextUpdateFailed[] =
+    L"Az ügy módosítását nem sikerült elmenteni!\n\n"
+    L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.";
+const wchar_t kTextCaseMissing[] = L"A kiválasztott ügyirat már nem létezik (időközben törölték). A lista frissül.";
 
 // The record's text fields hold this many characters.
 const int kMaxNameChars = 200;
@@ -33,9 +43,17 @@ void SelectName(CComboBox& combo, const CString& name)
     combo.SetWindowText(name);
 }
 
-int ShowBox(CWnd* pParent, LPCWSTR text, LPCWSTR caption, UINT type)
+void Warn(CWnd* pOwner, LPCWSTR text)
 {
-    return ::MessageBoxW(pParent ? pParent->GetSafeHwnd() : NULL, text, caption, type);
+    HWND owner = CWnd::GetSafeOwner_(pOwner ? pOwner->GetSafeHwnd() : NULL, NULL);
+    ::MessageBoxW(owner, text, kWarningCaption, MB_OK | MB_ICONWARNING);
+}
+
+EditCaseResult TellCaseMissing(CWnd* pOwner, int key)
+{
+    LogFormat(L"Modify: case key %d is no longer in the store", key);
+    Warn(pOwner, kTextCaseMissing);
+    return kEditCaseMissing;
 }
 
 } // namespace
@@ -310,51 +328,48 @@ void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg)
 // ---------------------------------------------------------------------------
 // The new and modify commands
 
-EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pParent)
+EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pOwner)
 {
-    DBTIMESTAMP now;
-    GetCurrentDbTimestamp(now);
-    CIktatoEditDlg dlg(&store, CIktatoEditDlg::kModeNew, pParent);
-    dlg.Ev = now.year;
-    dlg.Nr = store.GetNextNr(now.year);
-    if (dlg.DoModal() != IDOK)
-        return kEditCaseCancelled;
-
-    CUgyiratRecord record;
-    ZeroRecord(record);
-    TakeEditDialogValues(record, dlg);
-    GetCurrentDbTimestamp(record.Datum);
-    if (!store.Insert(record)) {
-        LogFormat(L"New case %d/%d was not saved", record.Ev, record.Nr);
-        ShowBox(pParent, L"Az új ügyirat mentése nem sikerült!", kWarningCaption, MB_OK | MB_ICONWARNING);
-        return kEditCaseNotSaved;
+    int year = 0;
+    __time64_t now = _time64(NULL);
+    struct tm local;
+    if (_localtime64_s(&local, &now) == 0)
+        year = local.tm_year + 1900;
+    CIktatoEditDlg dlg(&store, CIktatoEditDlg::kModeNew);
+    dlg.Ev = year;
+    dlg.Nr = store.GetNextNr(0);
+    while (dlg.DoModal() == IDOK) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        TakeEditDialogValues(record, dlg);
+        GetCurrentDbTimestamp(record.Datum);
+        if (store.Insert(record))
+            return kEditCaseSaved;
+        LogFormat(L"Insert of case %d/%d failed; the entry stays in the edit dialog", record.Nr, record.Ev);
+        Warn(pOwner, kTextInsertFailed);
     }
-    return kEditCaseSaved;
+    return kEditCaseCancelled;
 }
 
-EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pParent)
+EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pOwner)
 {
     const CUgyiratRecord* stored = store.Find(key);
-    if (!stored) {
-        LogFormat(L"Modify: case key %d is no longer in the store", key);
-        ShowBox(pParent, L"A kiválasztott ügyirat már nem létezik (időközben törölték). A lista frissül.",
-                kWarningCaption, MB_OK | MB_ICONWARNING);
-        return kEditCaseMissing;
-    }
+    if (!stored)
+        return TellCaseMissing(pOwner, key);
     CUgyiratRecord record = *stored;
-    const int oldKey = UgyiratKey(record);
-    CIktatoEditDlg dlg(&store, CIktatoEditDlg::kModeModify, pParent);
+    CIktatoEditDlg dlg(&store, CIktatoEditDlg::kModeModify);
     FillEditDialog(dlg, record);
-    if (dlg.DoModal() != IDOK)
-        return kEditCaseCancelled;
-
-    // The entry date stays as stored; CC is written empty, as for a new case.
-    TakeEditDialogValues(record, dlg);
-    record.CC[0] = 0;
-    if (!store.Update(oldKey, record)) {
-        LogFormat(L"Modified case %d/%d was not saved", record.Ev, record.Nr);
-        ShowBox(pParent, L"Az ügyirat módosításának mentése nem sikerült!", kWarningCaption, MB_OK | MB_ICONWARNING);
-        return kEditCaseNotSaved;
+    while (dlg.DoModal() == IDOK) {
+        // A reload while the dialog was open may have taken the case away;
+        // writing it now would bring it back.
+        if (!store.Find(key))
+            return TellCaseMissing(pOwner, key);
+        TakeEditDialogValues(record, dlg);
+        record.CC[0] = 0;
+        if (store.Update(key, record))
+            return kEditCaseSaved;
+        LogFormat(L"Update of case %d/%d failed; the entry stays in the edit dialog", record.Nr, record.Ev);
+        Warn(pOwner, kTextUpdateFailed);
     }
-    return kEditCaseSaved;
+    return kEditCaseCancelled;
 }

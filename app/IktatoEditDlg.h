@@ -6,7 +6,8 @@
 //
 // RunNewCaseDialog and RunModifyCaseDialog below are the whole new and
 // modify commands after the main dialog's own checks (busy guard, offline
-// refusal, reload): they run the dialog, build the record and store it.
+// refusal, reload, the selected row): they run the dialog, build the record
+// and store it. The main dialog runs them and the tests drive them.
 #pragma once
 #include "afxdlg.h"
 #include "afxcmn.h"
@@ -66,9 +67,8 @@ private:
 
 enum EditCaseResult
 {
-    kEditCaseCancelled,   // the user cancelled (or the dialog could not open): nothing changed
+    kEditCaseCancelled,   // the user cancelled (also after refused saves), or the dialog could not open
     kEditCaseSaved,       // the store took the case
-    kEditCaseNotSaved,    // the store refused or the write failed; the user has been told
     kEditCaseMissing,     // modify: the key is no longer in the store; the user has been told
 };
 
@@ -77,12 +77,20 @@ enum EditCaseResult
 void FillEditDialog(CIktatoEditDlg& dlg, const CUgyiratRecord& r);
 void TakeEditDialogValues(CUgyiratRecord& r, const CIktatoEditDlg& dlg);
 
-// New case: the dialog opens with the current year and the next free number
-// of that year; on OK the record (entry date now, CC empty) goes to
-// CUgyiratStore::Insert. The caller rebuilds its list unless cancelled.
-EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pParent = NULL);
+// Both commands open the dialog without a parent. A save the store refuses
+// is told in a box owned by pOwner (null: the main window) and the dialog
+// opens again with the entry, until the store takes it or the user cancels.
+// The caller rebuilds its list unless cancelled.
+//
+// New case: the dialog opens with the current local year and the store's
+// next number of that year; on OK the record (entry date now, CC empty)
+// goes to CUgyiratStore::Insert.
+EditCaseResult RunNewCaseDialog(CUgyiratStore& store, CWnd* pOwner = NULL);
 
-// Modify the case of this key: the dialog opens with the stored values (number
-// and year locked); on OK the record keeps its entry date and CC and goes to
-// CUgyiratStore::Update. The caller rebuilds its list unless cancelled.
-EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pParent = NULL);
+// Modify the case of this key: the dialog opens with the stored values
+// (number and year locked); on OK the record keeps the entry date it had
+// when the dialog opened, is written with an empty CC and goes to
+// CUgyiratStore::Update. A key that is not in the store when the dialog
+// would open, or no longer when the user confirms, is told to the user and
+// nothing is written.
+EditCaseResult RunModifyCaseDialog(CUgyiratStore& store, int key, CWnd* pOwner = NULL);

@@ -1,6 +1,8 @@
 #include "app/InstanceList.h"
 #include "afxapp.h"
+#include "app/InstanceSelectDlg.h"
 #include "exchange/SablonList.h"
+#include "foundation/Log.h"
 
 LPCWSTR GetDefaultInstanceKey()
 {
@@ -92,4 +94,31 @@ CString CInstanceList::GetKey(int index) const
     if (index < 0 || index >= (int)m_items.size())
         return CString(GetDefaultInstanceKey());
     return m_items[index].key;
+}
+
+CString CRegistryInstanceChooser::Resolve(LPCWSTR requestedKey)
+{
+    CInstanceList list;
+    return list.Resolve(requestedKey);
+}
+
+CString CRegistryInstanceChooser::DefaultKey()
+{
+    return GetDefaultInstanceKey();
+}
+
+bool CRegistryInstanceChooser::Choose(bool askAlways, CString& key)
+{
+    CInstanceList list;
+    list.Load();
+    int index = 0;
+    if (list.GetCount() > 1 || askAlways) {
+        LogLine(L"Show SelectInstance popup");
+        CInstanceSelectDlg dlg(list, NULL);
+        if (dlg.DoModal() != IDOK)
+            return false;
+        index = dlg.m_nSelected;
+    }
+    key = list.GetKey(index);
+    return true;
 }

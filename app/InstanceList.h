@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <vector>
 #include "afxstr.h"
+#include "foundation/AppSettings.h"
 
 struct CInstanceInfo
 {
@@ -33,3 +34,13 @@ private:
 };
 
 LPCWSTR GetDefaultInstanceKey();
+
+// The application's chooser of the start-up instance: the registered
+// instances and the selection dialog.
+class CRegistryInstanceChooser : public CInstanceChooser
+{
+public:
+    CString Resolve(LPCWSTR requestedKey) override;
+    CString DefaultKey() override;
+    bool Choose(bool askAlways, CString& key) override;
+};

@@ -33,6 +33,7 @@ BOOL CVelindoApp::InitInstance()
     ParseCommandLine(cmdInfo);
 
     m_pSettings = new CAppSettings;
+    m_pSettings->SetInstanceChooser(&m_instanceChooser);
     if (m_pSettings->SelectStartInstance(cmdInfo.m_strFileName)) {
         WriteProfileString(L"", L"LastRun", m_pSettings->GetInstanceKey());
 
@@ -74,10 +75,10 @@ void CVelindoApp::RunMainWindow()
 
     CVelindoDlg dlg;
     m_pMainWnd = &dlg;
-    m_pSettings->SetMainDialog(&dlg, &dlg);
+    m_pSettings->SetMainWindow(&dlg);
     dlg.DoModal();
     // Nothing may reach the dialog object once it is gone.
-    m_pSettings->SetMainDialog(NULL, NULL);
+    m_pSettings->SetMainWindow(NULL);
     m_pMainWnd = NULL;
 }
 

@@ -2,6 +2,7 @@
 // and returns FALSE, so the program ends when the main dialog ends.
 #pragma once
 #include "afxapp.h"
+#include "app/InstanceList.h"
 #include "app/SplashWnd.h"
 
 class CAppSettings;
@@ -19,6 +20,7 @@ public:
     CAppSettings* m_pSettings;
     CDatabaseContext* m_pDatabase;
     CSplashWnd m_splash;
+    CRegistryInstanceChooser m_instanceChooser;
 
 private:
     // Registers the main dialog's window class and runs the main dialog.

@@ -38,15 +38,14 @@ const wchar_t kCaptionConnect[] = L"Adatbázis kapcsolat";
 const wchar_t kTextConfirmExit[] = L"Valóban kilépjek?\n\n";
 const wchar_t kCaptionExit[] = L"Kilépés";
 const UINT kStyleConfirmExit = 0x1000034;
+// The exit question is asked while this value is above 100; its check box
+// writes 0.
+const wchar_t kProfileShowConfirmExit[] = L"ShowConfirmExit";
+const int kDefaultShowConfirmExit = 1;
 
 // Our own texts where the commands would otherwise fail silently.
-const wchar_t kTextInsertFailed[] =
-    L"Az új ügyet nem sikerült elmenteni!\n\n"
-    L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.";
-const wchar_t kTextUpdateFailed[] =
-    L"Az ügy módosítását nem sikerült elmenteni!\n\n"
-    L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.";
-const wchar_t kTextCaseMissing[] = L"A kijelölt ügy már nem található a nyilvántartásban!";
+const wchar_t kTextDeleteMissing[] =
+    L"A kiválasztott ügyirat már nem létezik (időközben törölték), ezért nem töröltem semmit. A lista frissül.";
 const wchar_t kTextBackupFailedOffline[] =
     L"Nem sikerült a helyi mentést elkészíteni!\n\n"
     L"A program leválasztott módban, a most betöltött adatokkal dolgozik tovább.";
@@ -138,7 +137,7 @@ END_MESSAGE_MAP()
 
 CVelindoDlg::CVelindoDlg(CWnd* pParent)
     : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bHaveLastNormal(false), m_bEsc(false), m_bEditEnabled(false),
-      m_bLockedByWorker(false), m_nBusy(0), m_pWorker(NULL)
+      m_bLockedByWorker(false), m_nProgressRange(1), m_nBusy(0), m_pWorker(NULL)
 {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
 }
@@ -238,6 +237,7 @@ BOOL CVelindoDlg::OnInitDialog()
     else
         ShowWindow(SW_SHOWMAXIMIZED);
 
+    m_list.SetStore(Store());
     CreateListColumns();
     CWindowMetrics().LoadColumnWidths(&m_list);
 
@@ -585,64 +585,40 @@ void CVelindoDlg::OnBnClickedFullList()
     RefreshList();
 }
 
-bool CVelindoDlg::InsertCase(const CUgyiratRecord& record)
+int CVelindoDlg::RowOfKey(int key) const
 {
-    CUgyiratStore* store = Store();
-    bool saved = store && store->Insert(record);
-    RefreshList();
-    if (!saved) {
-        LogFormat(L"Insert of case %d/%d failed; the entry stays in the edit dialog", record.Nr, record.Ev);
-        MessageBox(kTextInsertFailed, kWarning, MB_OK | MB_ICONWARNING);
-    }
-    return saved;
+    for (int row = 0; row < m_list.GetKeyCount(); ++row)
+        if (m_list.GetKey(row) == key)
+            return row;
+    return -1;
 }
 
-bool CVelindoDlg::UpdateCase(int oldKey, const CUgyiratRecord& record)
+void CVelindoDlg::SelectRow(int row, UINT state)
 {
-    CUgyiratStore* store = Store();
-    bool saved = store && store->Update(oldKey, record);
-    RefreshList();
-    if (!saved) {
-        LogFormat(L"Update of case %d/%d failed; the entry stays in the edit dialog", record.Nr, record.Ev);
-        MessageBox(kTextUpdateFailed, kWarning, MB_OK | MB_ICONWARNING);
-    }
-    return saved;
+    LVITEMW item = {};
+    item.stateMask = state;
+    item.state = state;
+    ::SendMessageW(m_list.GetSafeHwnd(), LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
 }
 
 void CVelindoDlg::OnBnClickedNewCase()
 {
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
-    if (!store || store->m_bOffline) {
+    if (!store || store->IsOffline()) {
         Refuse(kTextNewOffline);
         return;
     }
     OnBnClickedRefresh();
-
-    int year = 0;
-    __time64_t now = _time64(NULL);
-    struct tm lt;
-    if (_localtime64_s(&lt, &now) == 0)
-        year = lt.tm_year + 1900;
-    CIktatoEditDlg dlg(store, CIktatoEditDlg::kModeNew, NULL);
-    dlg.Ev = year;
-    dlg.Nr = store->GetNextNr(0);
-    // A refused save shows the dialog again with what the user entered.
-    while (dlg.DoModal() == IDOK) {
-        CUgyiratRecord record;
-        ZeroRecord(record);
-        TakeEditDialogValues(record, dlg);
-        GetCurrentDbTimestamp(record.Datum);
-        if (InsertCase(record))
-            break;
-    }
+    if (RunNewCaseDialog(*store, this) != kEditCaseCancelled)
+        RefreshList();
 }
 
 void CVelindoDlg::OnBnClickedModify()
 {
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
-    if (!store || store->m_bOffline) {
+    if (!store || store->IsOffline()) {
         Refuse(kTextModifyOffline);
         return;
     }
@@ -651,29 +627,15 @@ void CVelindoDlg::OnBnClickedModify()
         Refuse(kTextNoSelection);
         return;
     }
-    CUgyiratRecord* found = store->Find(m_list.GetKey(row));
-    if (!found) {
-        LogFormat(L"Modify: the case of row %d is not in the store", row);
-        Refuse(kTextCaseMissing);
+    // The list may be rebuilt while the dialog is open (a hot key filter):
+    // the case is followed by its key, never by the row index.
+    int key = m_list.GetKey(row);
+    EditCaseResult result = RunModifyCaseDialog(*store, key, this);
+    if (result != kEditCaseCancelled) {
         RefreshList();
-        return;
-    }
-    CUgyiratRecord record = *found;
-    int oldKey = record.Ev * 65536 + record.Nr;
-    CIktatoEditDlg dlg(store, CIktatoEditDlg::kModeModify, NULL);
-    FillEditDialog(dlg, record);
-    // A refused save shows the dialog again with what the user entered.
-    while (dlg.DoModal() == IDOK) {
-        TakeEditDialogValues(record, dlg);
-        // The entry date stays; CC is emptied.
-        record.CC[0] = 0;
-        if (UpdateCase(oldKey, record)) {
-            LVITEMW item = {};
-            item.stateMask = LVIS_SELECTED;
-            item.state = LVIS_SELECTED;
-            ::SendMessageW(m_list.GetSafeHwnd(), LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
-            break;
-        }
+        int shown = RowOfKey(key);
+        if (result == kEditCaseSaved && shown >= 0)
+            SelectRow(shown, LVIS_SELECTED);
     }
     ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, (WPARAM)m_list.GetSafeHwnd(), TRUE);
 }
@@ -682,7 +644,7 @@ void CVelindoDlg::OnBnClickedDelete()
 {
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
-    if (!store || store->m_bOffline) {
+    if (!store || store->IsOffline()) {
         Refuse(kTextDeleteOffline);
         return;
     }
@@ -691,24 +653,25 @@ void CVelindoDlg::OnBnClickedDelete()
         Refuse(kTextNoSelection);
         return;
     }
+    // The key of the case the user is asked about: while the question is
+    // open the list may be rebuilt (a hot key filter, a reload), and the
+    // row may then show another case or none.
+    int key = m_list.GetKey(row);
     if (MessageBox(kTextConfirmDelete, kWarning, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
         return;
-    WCHAR cell[64];
-    m_list.GetCellText(row, 1, cell, 64, NULL);
-    int year = _wtoi(cell);
-    m_list.GetCellText(row, 0, cell, 64, NULL);
-    int nr = _wtoi(cell);
-    int key = year * 65536 + nr;
+    if (!store->Find(key)) {
+        LogFormat(L"Delete: case %d/%d is no longer in the store; nothing deleted", key & 0xFFFF, key >> 16);
+        RefreshList();
+        Refuse(kTextDeleteMissing);
+        return;
+    }
+    row = RowOfKey(key);
     if (!store->Delete(key))
-        LogFormat(L"Delete of case %d/%d failed", nr, year);
+        LogFormat(L"Delete of case %d/%d failed", key & 0xFFFF, key >> 16);
     RefreshList();
     int count = m_list.GetItemCount();
-    if (row >= count && count > 0) {
-        LVITEMW item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ::SendMessageW(m_list.GetSafeHwnd(), LVM_SETITEMSTATE, (WPARAM)(count - 1), (LPARAM)&item);
-    }
+    if (row >= 0 && row >= count && count > 0)
+        SelectRow(count - 1, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 // ---------------------------------------------------------------------------
@@ -1067,7 +1030,7 @@ void CVelindoDlg::OnBnClickedConnect()
         } else {
             // The store keeps the cases it holds, but works offline like the
             // rest of the program from now on.
-            store->m_bOffline = true;
+            store->SwitchOffline();
             LogLine(L"Create backup failed: offline with the cases in memory");
             MessageBox(kTextBackupFailedOffline, kWarning, MB_OK | MB_ICONWARNING);
         }
@@ -1150,21 +1113,19 @@ LRESULT CVelindoDlg::OnTaskMessage(WPARAM, LPARAM)
 
 LRESULT CVelindoDlg::OnProgressMessage(WPARAM wParam, LPARAM)
 {
-    // The range of the running work; it lives as long as the process.
-    static UINT s_range = 1;
     CProgressRecord* record = reinterpret_cast<CProgressRecord*>(wParam);
     if (!record)
         return 0;
     if (record->m_flags & CProgressRecord::FLAG_VALUE) {
         switch (record->m_kind) {
         case CProgressRecord::KIND_START:
-            s_range = record->m_value > 0 ? (UINT)record->m_value : 1;
+            m_nProgressRange = record->m_value > 0 ? (UINT)record->m_value : 1;
             m_status.SetProgress(0);
             KillTimer(kTimerClearProgress);
             break;
         case CProgressRecord::KIND_POSITION:
             // In 64 bits: value * 100 must not wrap.
-            m_status.SetProgress((UINT)((unsigned long long)(UINT)record->m_value * 100 / s_range));
+            m_status.SetProgress((UINT)((unsigned long long)(UINT)record->m_value * 100 / m_nProgressRange));
             break;
         case CProgressRecord::KIND_COMPLETED:
             m_status.SetProgress(100);
@@ -1251,7 +1212,7 @@ void CVelindoDlg::OnExit()
     }
 
     CAppSettings* settings = GetAppSettings();
-    if (settings && settings->GetProfileInt(L"ShowConfirmExit", 1) > 100) {
+    if (settings && settings->GetProfileInt(kProfileShowConfirmExit, kDefaultShowConfirmExit) > 100) {
         if (InterlockedIncrement(&g_exitQuestionDepth) > 1) {
             InterlockedDecrement(&g_exitQuestionDepth);
             return;
@@ -1260,7 +1221,7 @@ void CVelindoDlg::OnExit()
         InterlockedDecrement(&g_exitQuestionDepth);
         // -1: the box could not be shown; that is no answer, and no tick.
         if (answer != -1 && (answer & XMB_CHECK_DONTASK))
-            settings->WriteProfileInt(L"ShowConfirmExit", 0);
+            settings->WriteProfileInt(kProfileShowConfirmExit, 0);
         if (answer == -1 || (answer & 0x1F) != IDYES) {
             ShowWindow(SW_MINIMIZE);
             return;

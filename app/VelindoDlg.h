@@ -83,11 +83,6 @@ public:
                                         const CString& notNullEN, LPCWSTR nr, LPCWSTR year, LPCWSTR client,
                                         LPCWSTR other);
 
-    // Saves a case of the edit dialog; on a refusal the user is told and
-    // false comes back, so the dialog can be shown again with the entry.
-    bool InsertCase(const CUgyiratRecord& record);
-    bool UpdateCase(int oldKey, const CUgyiratRecord& record);
-
     LONG GetBusyCount() const { return m_nBusy; }
     volatile LONG* BusyCounter() { return &m_nBusy; }
     const CString& GetCutOffText() const { return m_strCutOff; }
@@ -137,6 +132,9 @@ private:
     void Reload();
     void CreateListColumns() { m_list.CreateListColumns(); }
     int GetSelectedRow() const;
+    // The row that shows the case of the key, or -1.
+    int RowOfKey(int key) const;
+    void SelectRow(int row, UINT state);
     void Refuse(LPCWSTR text);
     void CaptureDesignRect(int id, CRect& rect);
     // The case folder commands: the selected row's folder and case key
@@ -178,6 +176,9 @@ private:
     bool m_bEditEnabled;
     // "FOLIONEX_LOCKUI" 0 is in force: a background backup reads the store.
     bool m_bLockedByWorker;
+    // The range of the running work ("FOLIONEX_PROGRESS" start records); 1
+    // until the first start. The dialog lives for the whole run.
+    UINT m_nProgressRange;
     volatile LONG m_nBusy;
     BackgroundProcess* m_pWorker;
 };

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <time.h>
 #include <wchar.h>
-#include "app/VelindoApp.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
-#include "storage/DatabaseContext.h"
 #include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
 
@@ -61,13 +59,6 @@ CVelindoListCtrl::CVelindoListCtrl() : m_pFont(NULL), m_initialFontHeight(0), m_
 CVelindoListCtrl::~CVelindoListCtrl()
 {
     delete m_pFont;
-}
-
-CUgyiratStore* CVelindoListCtrl::GetStore() const
-{
-    if (m_pStore)
-        return m_pStore;
-    return theApp.m_pDatabase ? theApp.m_pDatabase->m_pStore : NULL;
 }
 
 void CVelindoListCtrl::SetStoreBusy(bool busy)

@@ -24,11 +24,12 @@
 // NM_RCLICK are not touched here: the dialog takes them with
 // ON_NOTIFY(NM_DBLCLK, 1005, ...) and ON_NOTIFY(NM_RCLICK, 1005, ...).
 //
-// The store: SetStore gives the store to read; without one the list reads
-// theApp.m_pDatabase->m_pStore. The list reads it only on the UI thread and
-// not while SetStoreBusy(true) is in force (a worker thread writes the store
-// then): cells are empty and the state square does nothing until the flag
-// is cleared; the caller then rebuilds the list (RefreshList).
+// The store: SetStore gives the store to read (the main dialog gives the
+// application's store); without one the rows are empty. The list reads it
+// only on the UI thread and not while SetStoreBusy(true) is in force (a
+// worker thread writes the store then): cells are empty and the state
+// square does nothing until the flag is cleared; the caller then rebuilds
+// the list (RefreshList).
 #pragma once
 #include <vector>
 #include "afxcmn.h"
@@ -64,9 +65,9 @@ public:
     CVelindoListCtrl();
     ~CVelindoListCtrl() override;
 
-    // The store whose cases the rows show (null: the application's store).
+    // The store whose cases the rows show (null: none).
     void SetStore(CUgyiratStore* store) { m_pStore = store; }
-    CUgyiratStore* GetStore() const;
+    CUgyiratStore* GetStore() const { return m_pStore; }
     // Process-wide: true while a worker thread writes the store.
     static void SetStoreBusy(bool busy);
     static bool IsStoreBusy();

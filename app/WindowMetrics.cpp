@@ -8,6 +8,8 @@ namespace {
 
 const int kListId = 1005;
 const wchar_t* const kColumnNames[6] = {L"Column0", L"Column1", L"Column2", L"Column3", L"Column4", L"Column5"};
+// The window rectangle's values: left, top, right, bottom.
+const wchar_t* const kRectNames[4] = {L"MainWindowLeft", L"MainWindowTop", L"MainWindowRight", L"MainWindowBottom"};
 
 } // namespace
 
@@ -54,11 +56,10 @@ bool CWindowMetrics::Load()
     if (!app)
         return false;
     CString section = Section();
-    RECT r;
-    r.left = (int)app->GetProfileInt(section, L"MainWindowLeft", 0);
-    r.top = (int)app->GetProfileInt(section, L"MainWindowTop", 0);
-    r.right = (int)app->GetProfileInt(section, L"MainWindowRight", 0);
-    r.bottom = (int)app->GetProfileInt(section, L"MainWindowBottom", 0);
+    int v[4];
+    for (int i = 0; i < 4; ++i)
+        v[i] = (int)app->GetProfileInt(section, kRectNames[i], 0);
+    RECT r = {v[0], v[1], v[2], v[3]};
     if (r.right == 0) {
         m_nState = kNothingStored;
         return true;
@@ -105,17 +106,9 @@ void CWindowMetrics::Save(const RECT* lastNormal)
     RECT r;
     bool maximized = ChooseSavedRect(::IsIconic(hwnd) != FALSE, wp, lastNormal, window, &r);
     CString section = Section();
-    if (maximized) {
-        app->WriteProfileInt(section, L"MainWindowLeft", kMaximizedMarker);
-        app->WriteProfileInt(section, L"MainWindowTop", kMaximizedMarker);
-        app->WriteProfileInt(section, L"MainWindowRight", kMaximizedMarker);
-        app->WriteProfileInt(section, L"MainWindowBottom", kMaximizedMarker);
-    } else {
-        app->WriteProfileInt(section, L"MainWindowLeft", r.left);
-        app->WriteProfileInt(section, L"MainWindowTop", r.top);
-        app->WriteProfileInt(section, L"MainWindowRight", r.right);
-        app->WriteProfileInt(section, L"MainWindowBottom", r.bottom);
-    }
+    const int v[4] = {r.left, r.top, r.right, r.bottom};
+    for (int i = 0; i < 4; ++i)
+        app->WriteProfileInt(section, kRectNames[i], maximized ? kMaximizedMarker : v[i]);
     HWND list = ::GetDlgItem(hwnd, kListId);
     if (list) {
         for (int i = 0; i < 6; ++i)

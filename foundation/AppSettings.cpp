@@ -1,7 +1,5 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
-#include "app/InstanceList.h"
-#include "app/InstanceSelectDlg.h"
 #include "afxapp.h"
 #include "afxwin.h"
 #include <shlobj.h>
@@ -18,6 +16,13 @@ wchar_t g_modulePath[1024];
 
 const int kDataFolderCsidl = CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE; // 0x801C
 
+// Values of the instance kept here, and their defaults.
+const wchar_t kValueBackupFile[] = L"BackupFile";
+const wchar_t kValueDownloadCache[] = L"DownloadCache";
+const wchar_t kValueServer[] = L"Server";
+const wchar_t kValueFontSizeInList[] = L"FontSizeInList";
+const int kDefaultFontSizeInList = 0;
+
 } // namespace
 
 CAppSettings* GetAppSettings()
@@ -25,7 +30,7 @@ CAppSettings* GetAppSettings()
     return g_pSettings;
 }
 
-CAppSettings::CAppSettings() : m_pMainDlg(NULL), m_pMainWnd(NULL), m_uiThreadId(GetCurrentThreadId())
+CAppSettings::CAppSettings() : m_pChooser(NULL), m_pMainWnd(NULL), m_uiThreadId(GetCurrentThreadId())
 {
     g_pSettings = this;
 }
@@ -137,17 +142,17 @@ CString CAppSettings::GetDataFolder()
 
 CString CAppSettings::GetBackupFilePath()
 {
-    CString path = GetProfileString(L"BackupFile", L"");
+    CString path = GetProfileString(kValueBackupFile, L"");
     if (!path.IsEmpty())
         return path;
     path = GetDataFolder() + GetExeBaseName() + L".bkp";
-    WriteProfileString(L"BackupFile", path);
+    WriteProfileString(kValueBackupFile, path);
     return path;
 }
 
 CString CAppSettings::GetDownloadCacheFolder()
 {
-    CString path = GetProfileString(L"DownloadCache", L"");
+    CString path = GetProfileString(kValueDownloadCache, L"");
     if (!path.IsEmpty())
         return path;
     wchar_t buffer[MAX_PATH] = {0};
@@ -162,23 +167,23 @@ CString CAppSettings::GetDownloadCacheFolder()
     }
     SHCreateDirectoryExW(owner, buffer, NULL);
     path = buffer;
-    WriteProfileString(L"DownloadCache", path);
+    WriteProfileString(kValueDownloadCache, path);
     return path;
 }
 
 CString CAppSettings::GetServerUrl()
 {
-    return GetProfileString(L"Server", kDefaultServerUrl);
+    return GetProfileString(kValueServer, kDefaultServerUrl);
 }
 
 int CAppSettings::GetFontSizeInList()
 {
-    return GetProfileInt(L"FontSizeInList", 0);
+    return GetProfileInt(kValueFontSizeInList, kDefaultFontSizeInList);
 }
 
 void CAppSettings::SetFontSizeInList(int value)
 {
-    WriteProfileInt(L"FontSizeInList", value);
+    WriteProfileInt(kValueFontSizeInList, value);
 }
 
 CString CAppSettings::GetVersionInfoString(LPCWSTR name)
@@ -225,13 +230,7 @@ CString CAppSettings::GetUserEmail() { return GetProfileString(L"UserEmail", L""
 CString CAppSettings::GetDataSetName() { return GetProfileString(L"DataSetName", L""); }
 
 // ---------------------------------------------------------------------------
-// The main dialog
-
-void CAppSettings::SetMainDialog(CVelindoDlg* dlg, CWnd* wnd)
-{
-    m_pMainDlg = dlg;
-    m_pMainWnd = dlg ? wnd : NULL;
-}
+// The main window
 
 HWND CAppSettings::GetMainWindow() const
 {
@@ -252,12 +251,15 @@ const wchar_t kBanner[] = L"****************************************************
 
 bool CAppSettings::SelectStartInstance(LPCWSTR requestedKey)
 {
+    if (!m_pChooser) {
+        LogLine(L"SelectStartInstance: no instance chooser");
+        return false;
+    }
     if (requestedKey && *requestedKey) {
-        CInstanceList list;
-        m_strInstanceKey = list.Resolve(requestedKey);
+        m_strInstanceKey = m_pChooser->Resolve(requestedKey);
         LogLine(kBanner);
     } else {
-        m_strInstanceKey = GetDefaultInstanceKey();
+        m_strInstanceKey = m_pChooser->DefaultKey();
         LogLine(kBanner);
         if (!SelectInstanceByPopup())
             return false;
@@ -270,17 +272,10 @@ bool CAppSettings::SelectStartInstance(LPCWSTR requestedKey)
 bool CAppSettings::SelectInstanceByPopup()
 {
     bool shiftDown = (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0;
-    CInstanceList list;
-    list.Load();
-    int index = 0;
-    if (list.GetCount() > 1 || shiftDown) {
-        LogLine(L"Show SelectInstance popup");
-        CInstanceSelectDlg dlg(list, NULL);
-        if (dlg.DoModal() != IDOK)
-            return false;
-        index = dlg.m_nSelected;
-    }
-    m_strInstanceKey = list.GetKey(index);
+    CString key;
+    if (!m_pChooser || !m_pChooser->Choose(shiftDown, key))
+        return false;
+    m_strInstanceKey = key;
     LogResetPath();
     return true;
 }

@@ -1,14 +1,32 @@
 // CAppSettings: the one settings object of the process. It holds the key of
 // the current instance (the profile section of every per-instance value),
 // the profile accessors on that section, the program's paths and folders,
-// the version strings, the UI-thread task queue and the main dialog.
+// the version strings, the UI-thread task queue and the main window.
+//
+// CInstanceChooser: the start-up choice of the instance. The instances are
+// the application's (its registry subkeys and its selection dialog); the
+// application object gives its chooser to the settings object before the
+// choice.
 #pragma once
 #include <windows.h>
 #include "afxstr.h"
 #include "foundation/Task.h"
 
-class CVelindoDlg;
 class CWnd;
+
+class CInstanceChooser
+{
+public:
+    virtual ~CInstanceChooser() {}
+    // The key of the instance a command line names: the registered key that
+    // equals it without regard to case, or the request itself.
+    virtual CString Resolve(LPCWSTR requestedKey) = 0;
+    // The key in force until the choice is made.
+    virtual CString DefaultKey() = 0;
+    // The user's choice among the registered instances (asked when there is
+    // more than one, or always with askAlways); false when the user cancelled.
+    virtual bool Choose(bool askAlways, CString& key) = 0;
+};
 
 class CAppSettings
 {
@@ -68,15 +86,15 @@ public:
     // exchange is chosen and a password is stored.
     bool EnsureOnlineBackupSettings(CWnd* parent, bool passwordRequired);
 
-    // Start-up choice of the instance.
+    // Start-up choice of the instance, through the chooser (not owned; it
+    // must outlive the choice). Without a chooser there is no choice: false.
+    void SetInstanceChooser(CInstanceChooser* chooser) { m_pChooser = chooser; }
     bool SelectStartInstance(LPCWSTR requestedKey);
     bool SelectInstanceByPopup();
 
-    // The main dialog while it runs (wnd is the same object as a window);
-    // cleared when it ends. GetMainWindow is its handle while the window
-    // exists, else null.
-    void SetMainDialog(CVelindoDlg* dlg, CWnd* wnd);
-    CVelindoDlg* GetMainDialog() const { return m_pMainDlg; }
+    // The main window while the main dialog runs; cleared when it ends.
+    // GetMainWindow is its handle while the window exists, else null.
+    void SetMainWindow(CWnd* wnd) { m_pMainWnd = wnd; }
     HWND GetMainWindow() const;
 
     // The UI-thread task queue. QueueTask: any thread; the caller then posts
@@ -94,7 +112,7 @@ private:
     CString m_strInstanceKey;
     CTaskStack m_taskQueue;
     CTaskRunner m_taskRunner;
-    CVelindoDlg* m_pMainDlg;
+    CInstanceChooser* m_pChooser;
     CWnd* m_pMainWnd;
     DWORD m_uiThreadId;
 };

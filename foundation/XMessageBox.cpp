@@ -525,7 +525,14 @@ BOOL CXDialogTemplate::CopyToClipboard(HWND hDlg) const
     AppendBounded(text, len, kDashes);
 
     BOOL ok = FALSE;
-    if (OpenClipboard(NULL)) {
+    // Another program may hold the clipboard for a moment (a clipboard
+    // viewer reading it): try again for a short while before giving up.
+    BOOL opened = OpenClipboard(NULL);
+    for (int attempt = 0; !opened && attempt < 25; ++attempt) {
+        Sleep(20);
+        opened = OpenClipboard(NULL);
+    }
+    if (opened) {
         EmptyClipboard();
         HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (len + 1) * sizeof(wchar_t));
         if (mem) {

@@ -36,6 +36,42 @@ CConnectionManagerSqlServer* g_pApplicationManager = NULL;
 
 const wchar_t kSystemDatabases[] = L" master tempdb model msdb ";
 
+// The manager's values of the instance and their defaults.
+const wchar_t kValueConnectionString[] = L"ConnectionString";
+const wchar_t kValueOnline[] = L"Online";
+const int kDefaultOnline = 1;
+const wchar_t kValueSqlInstance[] = L"SqlInstance";
+const wchar_t kDefaultSqlInstance[] = L"(local)\\SQLExpress";
+const wchar_t kValueSqlHost[] = L"SqlHost";
+const wchar_t kDefaultSqlHost[] = L"127.0.0.1";
+const wchar_t kValueSqlDBName[] = L"SqlDBName";
+const wchar_t kDefaultSqlDBName[] = L"Folionex";
+const wchar_t kValueSqlUser[] = L"SqlUser";
+const wchar_t kDefaultSqlUser[] = L"Folionex";
+const wchar_t kValueSqlPwd[] = L"SqlPwd";
+const wchar_t kDefaultSqlPwd[] = L"mervintolask";
+const wchar_t kValueSqlConnectionMode[] = L"SqlConnectionMode";
+const int kDefaultSqlConnectionMode = 2;
+const wchar_t kValueSqlPort[] = L"SqlPort";
+const int kDefaultSqlPort = 1433;
+const wchar_t kValueSqlAuthType[] = L"SqlAuthType";
+const int kDefaultSqlAuthType = 1;
+
+// A value of the instance, written back so that the profile names it.
+CString KeepString(CAppSettings* s, LPCWSTR name, LPCWSTR def)
+{
+    CString value = s->GetProfileString(name, def);
+    s->WriteProfileString(name, value);
+    return value;
+}
+
+int KeepInt(CAppSettings* s, LPCWSTR name, int def)
+{
+    int value = s->GetProfileInt(name, def);
+    s->WriteProfileInt(name, value);
+    return value;
+}
+
 bool NeedsQuoting(const CString& value)
 {
     int n = value.GetLength();
@@ -189,30 +225,22 @@ void CConnectionManagerSqlServer::LoadSettings()
     CAppSettings* s = GetAppSettings();
     if (!s)
         return;
-    CString connection = s->GetProfileString(L"ConnectionString", kDefaultConnectionString);
+    CString connection = KeepString(s, kValueConnectionString, kDefaultConnectionString);
     {
         CSingleLock lock(&m_lock, TRUE);
         ConnectionString = connection;
     }
-    s->WriteProfileString(L"ConnectionString", connection);
-    Online = s->GetProfileInt(L"Online", 1) == 1;
-    s->WriteProfileInt(L"Online", Online ? 1 : 0);
-    SqlInstance = s->GetProfileString(L"SqlInstance", L"(local)\\SQLExpress");
-    s->WriteProfileString(L"SqlInstance", SqlInstance);
-    SqlHost = s->GetProfileString(L"SqlHost", L"127.0.0.1");
-    s->WriteProfileString(L"SqlHost", SqlHost);
-    SqlDBName = s->GetProfileString(L"SqlDBName", L"Folionex");
-    s->WriteProfileString(L"SqlDBName", SqlDBName);
-    SqlUser = s->GetProfileString(L"SqlUser", L"Folionex");
-    s->WriteProfileString(L"SqlUser", SqlUser);
-    SqlPwd = s->GetProfileString(L"SqlPwd", L"mervintolask");
-    s->WriteProfileString(L"SqlPwd", SqlPwd);
-    SqlConnectionMode = s->GetProfileInt(L"SqlConnectionMode", 2) == 2 ? 2 : 3;
-    s->WriteProfileInt(L"SqlConnectionMode", SqlConnectionMode);
-    SqlPort = s->GetProfileInt(L"SqlPort", 1433);
-    s->WriteProfileInt(L"SqlPort", SqlPort);
-    SqlAuthType = s->GetProfileInt(L"SqlAuthType", 1);
-    s->WriteProfileInt(L"SqlAuthType", SqlAuthType);
+    Online = s->GetProfileInt(kValueOnline, kDefaultOnline) == 1;
+    s->WriteProfileInt(kValueOnline, Online ? 1 : 0);
+    SqlInstance = KeepString(s, kValueSqlInstance, kDefaultSqlInstance);
+    SqlHost = KeepString(s, kValueSqlHost, kDefaultSqlHost);
+    SqlDBName = KeepString(s, kValueSqlDBName, kDefaultSqlDBName);
+    SqlUser = KeepString(s, kValueSqlUser, kDefaultSqlUser);
+    SqlPwd = KeepString(s, kValueSqlPwd, kDefaultSqlPwd);
+    SqlConnectionMode = s->GetProfileInt(kValueSqlConnectionMode, kDefaultSqlConnectionMode) == 2 ? 2 : 3;
+    s->WriteProfileInt(kValueSqlConnectionMode, SqlConnectionMode);
+    SqlPort = KeepInt(s, kValueSqlPort, kDefaultSqlPort);
+    SqlAuthType = KeepInt(s, kValueSqlAuthType, kDefaultSqlAuthType);
     s->GetBackupFilePath();
 }
 
@@ -226,7 +254,7 @@ void CConnectionManagerSqlServer::SetOnline(bool online)
 {
     Online = online;
     if (CAppSettings* s = GetAppSettings())
-        s->WriteProfileInt(L"Online", online ? 1 : 0);
+        s->WriteProfileInt(kValueOnline, online ? 1 : 0);
 }
 
 void CConnectionManagerSqlServer::SetConnectionString(LPCWSTR text)
@@ -237,7 +265,7 @@ void CConnectionManagerSqlServer::SetConnectionString(LPCWSTR text)
         ConnectionString = value;
     }
     if (CAppSettings* s = GetAppSettings())
-        s->WriteProfileString(L"ConnectionString", value);
+        s->WriteProfileString(kValueConnectionString, value);
 }
 
 void CConnectionManagerSqlServer::SetConnectionParams(const CSqlConnectionParams& params)
@@ -248,28 +276,28 @@ void CConnectionManagerSqlServer::SetConnectionParams(const CSqlConnectionParams
     SqlAuthType = params.auth;
     SqlDBName = params.database;
     if (s) {
-        s->WriteProfileInt(L"SqlConnectionMode", SqlConnectionMode);
-        s->WriteProfileInt(L"SqlAuthType", SqlAuthType);
-        s->WriteProfileString(L"SqlDBName", SqlDBName);
+        s->WriteProfileInt(kValueSqlConnectionMode, SqlConnectionMode);
+        s->WriteProfileInt(kValueSqlAuthType, SqlAuthType);
+        s->WriteProfileString(kValueSqlDBName, SqlDBName);
     }
     if (params.mode == 2) {
         SqlInstance = params.instance;
         if (s)
-            s->WriteProfileString(L"SqlInstance", SqlInstance);
+            s->WriteProfileString(kValueSqlInstance, SqlInstance);
     } else {
         SqlHost = params.host;
         SqlPort = params.port;
         if (s) {
-            s->WriteProfileString(L"SqlHost", SqlHost);
-            s->WriteProfileInt(L"SqlPort", SqlPort);
+            s->WriteProfileString(kValueSqlHost, SqlHost);
+            s->WriteProfileInt(kValueSqlPort, SqlPort);
         }
     }
     if (params.auth == 2) {
         SqlUser = params.user;
         SqlPwd = params.password;
         if (s) {
-            s->WriteProfileString(L"SqlUser", SqlUser);
-            s->WriteProfileString(L"SqlPwd", SqlPwd);
+            s->WriteProfileString(kValueSqlUser, SqlUser);
+            s->WriteProfileString(kValueSqlPwd, SqlPwd);
         }
     }
 }

@@ -51,6 +51,10 @@ const UINT kStyleContinueAbort = 0x37;      // warning icon, "&Tovább" and "&Me
 const UINT kStyleThreeWay = 0x20000033;     // warning icon, yes/no/cancel with own captions
 const UINT kStyleWarnOnce = 0x01000030;     // warning icon, OK, "Ne kérdezze többet!"
 
+// The offline warning is shown unless this value is 0; its check box writes 0.
+const wchar_t kProfileShowWarningOffline[] = L"ShowWarningOffline";
+const int kDefaultShowWarningOffline = 1;
+
 // A box that could not be shown answers -1: that is no choice at all.
 bool Continued(int answer)
 {
@@ -181,10 +185,10 @@ bool CDatabaseContext::LoadAtStartup(CWnd* splash)
 
     if (m_pStore->LoadFromBackup()) {
         CAppSettings* settings = GetAppSettings();
-        if (!settings || settings->GetProfileInt(L"ShowWarningOffline", 1) != 0) {
+        if (!settings || settings->GetProfileInt(kProfileShowWarningOffline, kDefaultShowWarningOffline) != 0) {
             int answer = XMessageBox(NULL, kTextLastOffline, kCaptionOffline, kStyleWarnOnce);
             if (answer != -1 && (answer & XMB_CHECK_DONTASK) && settings)
-                settings->WriteProfileInt(L"ShowWarningOffline", 0);
+                settings->WriteProfileInt(kProfileShowWarningOffline, 0);
         }
         return true;
     }

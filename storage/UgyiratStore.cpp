@@ -325,12 +325,24 @@ bool CUgyiratStore::ExportXml(LPCWSTR fileName, CRDBTable* table)
     return exporter.Export(table ? table : m_pTable, fileName);
 }
 
+namespace {
+
+// The values of the case folders, kept by the store.
+const wchar_t kValueDirRoot[] = L"DirRoot";
+const wchar_t kValueDirPath[] = L"DirPath";
+const wchar_t kDefaultDirPath[] = L"[YEAR]\\[UgyfelNeve][ISNOTNULL_EN][EllenfelNeve] ([YEAR]#[NR])";
+const wchar_t kValueDirIsNotNullUN[] = L"DirIsNotNullUN";
+const wchar_t kValueDirIsNotNullEN[] = L"DirIsNotNull_EN";
+const wchar_t kDefaultDirIsNotNullEN[] = L" - ";
+
+} // namespace
+
 void CUgyiratStore::LoadDirectorySettings()
 {
     CAppSettings* settings = GetAppSettings();
     if (!settings)
         return;
-    DirRoot = settings->GetProfileString(L"DirRoot", L"");
+    DirRoot = settings->GetProfileString(kValueDirRoot, L"");
     if (DirRoot.IsEmpty()) {
         wchar_t docs[MAX_PATH] = {0};
         if (SUCCEEDED(SHGetFolderPathW(NULL, CSIDL_PERSONAL, NULL, 0, docs))) {
@@ -338,18 +350,18 @@ void CUgyiratStore::LoadDirectorySettings()
             if (DirRoot.IsEmpty() || DirRoot.Right(1) != L"\\")
                 DirRoot += L"\\";
         }
-        settings->WriteProfileString(L"DirRoot", DirRoot);
+        settings->WriteProfileString(kValueDirRoot, DirRoot);
     }
-    DirPath = settings->GetProfileString(L"DirPath", L"");
+    DirPath = settings->GetProfileString(kValueDirPath, L"");
     if (DirPath.IsEmpty()) {
-        DirPath = L"[YEAR]\\[UgyfelNeve][ISNOTNULL_EN][EllenfelNeve] ([YEAR]#[NR])";
-        settings->WriteProfileString(L"DirPath", DirPath);
+        DirPath = kDefaultDirPath;
+        settings->WriteProfileString(kValueDirPath, DirPath);
     }
-    DirIsNotNullUN = settings->GetProfileString(L"DirIsNotNullUN", L"");
-    DirIsNotNull_EN = settings->GetProfileString(L"DirIsNotNull_EN", L"");
+    DirIsNotNullUN = settings->GetProfileString(kValueDirIsNotNullUN, L"");
+    DirIsNotNull_EN = settings->GetProfileString(kValueDirIsNotNullEN, L"");
     if (DirIsNotNull_EN.IsEmpty()) {
-        DirIsNotNull_EN = L" - ";
-        settings->WriteProfileString(L"DirIsNotNull_EN", DirIsNotNull_EN);
+        DirIsNotNull_EN = kDefaultDirIsNotNullEN;
+        settings->WriteProfileString(kValueDirIsNotNullEN, DirIsNotNull_EN);
     }
     LogDirectorySettings();
 }
@@ -360,7 +372,7 @@ void CUgyiratStore::SetDirRoot(LPCWSTR folder)
     if (DirRoot.IsEmpty() || DirRoot.Right(1) != L"\\")
         DirRoot += L"\\";
     if (CAppSettings* settings = GetAppSettings())
-        settings->WriteProfileString(L"DirRoot", DirRoot);
+        settings->WriteProfileString(kValueDirRoot, DirRoot);
 }
 
 void CUgyiratStore::LogDirectorySettings()

@@ -26,6 +26,10 @@ public:
     bool LoadFromDatabase();
     bool LoadFromBackup();
     bool CreateBackup();
+    // Offline: the records are read-only copies (from the backup file, or
+    // kept after a failed backup); only a central load ends it.
+    bool IsOffline() const { return m_bOffline; }
+    void SwitchOffline() { m_bOffline = true; }
 
     CUgyiratRecord* Find(int key);
     // The highest number of the year plus one (year 0: the current year);

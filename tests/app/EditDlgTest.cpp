@@ -203,15 +203,21 @@ TEST_F(EditDlgTest, BoundsOfNumberYearRemarkNamesAndDeadlines)
         {IDC_IKT_UGYJELLEGE, NULL, L"Az ügy jellege legfeljebb 200 karakter lehet!"},
     };
     const CString longName(L'x', 201);
+    DWORD uiThread = GetCurrentThreadId();
     for (const Case& c : cases) {
         window_test::CMessageBoxCatcher catcher;
         bool stayedOpen = false;
         EditCaseResult result = Drive([&] { return RunNewCaseDialog(*store); }, [&](HWND wnd) {
             // A text set by the program passes the field's limit; typing cannot.
-            SetWindowTextW(Control(wnd, c.id), c.text ? c.text : (LPCWSTR)longName);
+            HWND field = Control(wnd, c.id);
+            SetWindowTextW(field, c.text ? c.text : (LPCWSTR)longName);
             ClickId(wnd, IDOK);
-            WaitUntil([&] { return !catcher.boxes.empty(); }, 3000);
-            Sleep(200);
+            // The refusal is over when the focus is back on the field (the
+            // click took it to the OK button, the box took it next).
+            EXPECT_TRUE(WaitUntil([&] {
+                HWND focus = FocusOf(uiThread);
+                return !catcher.boxes.empty() && (focus == field || IsChild(field, focus));
+            }));
             stayedOpen = IsWindowVisible(wnd) != FALSE;
             Cancel(wnd);
         });
@@ -315,6 +321,68 @@ TEST_F(EditDlgTest, ModifyKeepsTheEntryDateEmptiesCcAndLocksTheKey)
     EXPECT_EQ(rows[0][7], std::wstring(L"2020-06-07 08:09:10.000"));
     EXPECT_EQ(rows[0][8], std::wstring(L"<NULL>"));
     EXPECT_EQ(rows[0][6], std::wstring(L"új megjegyzés"));
+}
+
+TEST_F(EditDlgTest, ARefusedSaveIsToldAndTheDialogComesBackWithTheEntry)
+{
+    ASSERT_TRUE(store->Insert(MakeRecord(year, 1, L"Kiss")));
+    const CString insertFailed = L"Az új ügyet nem sikerült elmenteni!\n\n"
+                                 L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd "
+                                 L"próbálja újra.";
+    const CString updateFailed = L"Az ügy módosítását nem sikerült elmenteni!\n\n"
+                                 L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd "
+                                 L"próbálja újra.";
+    struct Case
+    {
+        const wchar_t* statement;
+        bool modify;
+        bool retry;  // OK once more after the refusal, else cancel
+        CString text;
+        EditCaseResult result;
+        Rows remarks;  // Ev, Nr and remark of the central rows afterwards
+    };
+    const std::wstring y = std::to_wstring(year);
+    const Case cases[] = {
+        {L"INSERT INTO tUgyirat", false, false, insertFailed, kEditCaseCancelled, Rows{{y, L"1", L""}}},
+        {L"INSERT INTO tUgyirat", false, true, insertFailed, kEditCaseSaved, Rows{{y, L"1", L""}, {y, L"2", L"megmarad"}}},
+        {L"UPDATE tUgyirat SET Ev", true, false, updateFailed, kEditCaseCancelled,
+         Rows{{y, L"1", L""}, {y, L"2", L"megmarad"}}},
+        {L"UPDATE tUgyirat SET Ev", true, true, updateFailed, kEditCaseSaved,
+         Rows{{y, L"1", L"megmarad"}, {y, L"2", L"megmarad"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(CStringA(c.statement).GetString()) + (c.retry ? " retried" : " cancelled"));
+        oledb_standin::CTestSqlServer::Failure failure;
+        failure.statement = c.statement;
+        failure.times = 1;
+        server.FailStatement(failure);
+        window_test::CMessageBoxCatcher catcher;
+        CString shownAgain;
+        EditCaseResult result = Drive(
+            [&] { return c.modify ? RunModifyCaseDialog(*store, MakeUgyiratKey(year, 1)) : RunNewCaseDialog(*store); },
+            [&](HWND wnd) {
+                SetWindowTextW(Control(wnd, IDC_IKT_MEGJEGYZES), L"megmarad");
+                Ok(wnd);
+                HWND again = WaitForWindow(L"#32770", kEditTitle);
+                ASSERT_TRUE(again);
+                shownAgain = Text(Control(again, IDC_IKT_MEGJEGYZES));
+                if (c.retry)
+                    Ok(again);
+                else
+                    Cancel(again);
+            });
+        server.ClearFailure();
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(shownAgain, CString(L"megmarad"));
+        ASSERT_EQ(catcher.boxes.size(), 1u);
+        EXPECT_EQ(catcher.boxes[0].caption, CString(L"Figyelmeztetés"));
+        EXPECT_EQ(catcher.boxes[0].text, c.text);
+        Rows remarks;
+        for (const auto& row : CaseRows())
+            remarks.push_back({row[0], row[1], row[6]});
+        EXPECT_EQ(remarks, c.remarks);
+        EXPECT_EQ(store->m_records.size(), c.remarks.size());
+    }
 }
 
 TEST_F(EditDlgTest, ModifyOfAKeyNoLongerStoredSaysSo)

@@ -1,7 +1,8 @@
 // The main dialog run modally as the program runs it, over the cases of the
 // test SQL server, driven from a second thread: its texts, the refusals
-// offline, delete, the connect switch, "FOLIONEX_LOCKUI", the task queue
-// and the busy counter, Esc, and the exit with its question and backup.
+// offline, new, modify and delete (also while the list is rebuilt under an
+// open question or dialog), the connect switch, "FOLIONEX_LOCKUI", the task
+// queue and the busy counter, Esc, and the exit with its question and backup.
 #include <gtest/gtest.h>
 #include <time.h>
 #include <atomic>
@@ -20,6 +21,7 @@
 namespace {
 
 using namespace testing_support;
+using main_dialog_test::DateItem;
 using oledb_standin::CTestSqlServer;
 
 const wchar_t kWarning[] = L"Figyelmeztetés";
@@ -64,6 +66,32 @@ void PostCommand(HWND main, int id)
 bool Enabled(HWND main, int id)
 {
     return IsWindowEnabled(Control(main, id)) != FALSE;
+}
+
+// Posts a marker behind the messages posted to the dialog so far and waits
+// until the dialog has handled it (it writes the marker into the status
+// line): the messages posted before it have been handled too.
+bool HandledSoFar(HWND main)
+{
+    static int markers = 0;
+    CString text;
+    text.Format(L"jelzés %d", ++markers);
+    CProgressRecord* record = new CProgressRecord(CProgressRecord::KIND_POSITION, CProgressRecord::FLAG_FIRST_TEXT, 0);
+    record->m_firstText = text;
+    if (!PostMessageW(main, g_uMsgProgress, (WPARAM)record, 0)) {
+        delete record;
+        return false;
+    }
+    return WaitUntil([&] { return Text(Control(main, 1028)) == text; });
+}
+
+// The keys of the store, as "year/nr".
+std::vector<std::wstring> Keys(const CUgyiratStore& store)
+{
+    std::vector<std::wstring> keys;
+    for (const auto& item : store.m_records)
+        keys.push_back(std::to_wstring(item.first >> 16) + L"/" + std::to_wstring(item.first & 0xFFFF));
+    return keys;
 }
 
 // Waits for a system message box with this caption, checks its text and
@@ -128,6 +156,48 @@ protected:
     size_t CentralRows()
     {
         return server.Query(L"Folionex", "SELECT Ev, Nr FROM tUgyirat").size();
+    }
+
+    // The keys of the central table, as "year/nr" in key order.
+    std::vector<std::wstring> CentralKeys()
+    {
+        std::vector<std::wstring> keys;
+        for (const auto& row : server.Query(L"Folionex", "SELECT Ev, Nr FROM tUgyirat ORDER BY Ev, Nr"))
+            keys.push_back(row[0] + L"/" + row[1]);
+        return keys;
+    }
+
+    // Selects the row and posts the command; while its window (this caption)
+    // is open the list is rebuilt and shows two rows: Ctrl+0 (due today), or
+    // another workstation deletes 2024/2 and a reload (Enter) takes it out
+    // of the store. The window, or null.
+    enum Meanwhile { kFilterDueToday, kLoseCase2 };
+    HWND RunWhileTheListChanges(HWND main, int row, int command, LPCWSTR caption, Meanwhile meanwhile)
+    {
+        SelectRow(main, row);
+        PostCommand(main, command);
+        HWND wnd = WaitForWindow(L"#32770", caption);
+        if (!wnd)
+            return NULL;
+        if (meanwhile == kFilterDueToday) {
+            PostMessageW(main, WM_HOTKEY, 10, MAKELPARAM(MOD_CONTROL, '0'));
+        } else {
+            if (!server.Exec(L"Folionex", "DELETE FROM tUgyirat WHERE Ev = 2024 AND Nr = 2"))
+                return NULL;
+            PostCommand(main, 1008);
+        }
+        return WaitUntil([&] { return ItemCount(main) == 2; }) ? wnd : NULL;
+    }
+
+    // Two more cases due today around one without a deadline. Rows: 2024/6,
+    // 2024/5, 2024/4, 2024/3, 2024/2, 2024/1; Ctrl+0 (due today) leaves
+    // 2024/6 and 2024/4.
+    void AddDueCases()
+    {
+        CUgyiratStore* store = database->m_pStore;
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 4, L"Lejár ma", L"", L"", L"", DateItem(true, 0))));
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 5, L"Nincs határidő")));
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 6, L"Szintén ma", L"", L"", L"", DateItem(true, 0))));
     }
 
     int MetricsValue(LPCWSTR name)
@@ -342,7 +412,7 @@ TEST_F(MainDialogTest, AQueuedTaskRunsOnlyWhenNoCommandIsBusy)
         ASSERT_TRUE(box);
         env.Settings().QueueTask(new CCountingTask);
         PostMessageW(main, g_uMsgTask, 0, 0);
-        Sleep(300);
+        ASSERT_TRUE(HandledSoFar(main));
         EXPECT_EQ(g_tasksRun, 1);
         Click(Control(box, IDNO));
         // The guard's end posts "FOLIONEX_TASK" itself.
@@ -487,7 +557,7 @@ TEST_F(MainDialogTest, ExitAsksAboveOneHundredAndASecondRequestWaits)
         ASSERT_TRUE(box);
         EXPECT_TRUE(ControlByText(box, L"Valóban kilépjek?\n\n") || ControlByText(box, L"Valóban kilépjek?"));
         PostMessageW(main, WM_CLOSE, 0, 0);
-        Sleep(300);
+        ASSERT_TRUE(HandledSoFar(main));
         EXPECT_EQ(VisibleWindowsTitled(L"Kilépés"), 1);
         // No: the window is minimised and stays.
         Click(Control(box, IDNO));
@@ -572,52 +642,128 @@ TEST_F(MainDialogTest, ModifyKeepsTheEntryDateAndSelectsTheRowAgain)
     EXPECT_EQ(rows[0][0], L"Kovács Anna Mária");
 }
 
-TEST_F(MainDialogTest, AFailedInsertOrUpdateIsReportedAndNothingChanges)
+TEST_F(MainDialogTest, DeleteRemovesTheConfirmedCaseWhenAHotKeyFiltersTheListMeanwhile)
 {
-    CVelindoDlg dlg;
-    ASSERT_TRUE(dlg.Create(CVelindoDlg::IDD, NULL));
+    AddDueCases();
+    Run([&](HWND main) {
+        // 2024/5; after Ctrl+0 row 1 shows 2024/4.
+        HWND box = RunWhileTheListChanges(main, 1, 1003, kWarning, kFilterDueToday);
+        ASSERT_TRUE(box);
+        Click(Control(box, IDYES));
+        EXPECT_TRUE(WaitForWindowGone(box));
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 1028)) == L"2 / 5"; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    const std::vector<std::wstring> kept = {L"2024/1", L"2024/2", L"2024/3", L"2024/4", L"2024/6"};
+    EXPECT_EQ(Keys(*database->m_pStore), kept);
+    EXPECT_EQ(CentralKeys(), kept);
+}
+
+TEST_F(MainDialogTest, DeleteOfACaseThatWentMeanwhileDeletesNothing)
+{
+    Run([&](HWND main) {
+        HWND box = RunWhileTheListChanges(main, 1, 1003, kWarning, kLoseCase2);
+        ASSERT_TRUE(box);
+        Click(Control(box, IDYES));
+        EXPECT_TRUE(WaitForWindowGone(box));
+        Answer(kWarning,
+               L"A kiválasztott ügyirat már nem létezik (időközben törölték), ezért nem töröltem semmit. "
+               L"A lista frissül.",
+               IDOK);
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"2 / 2"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    const std::vector<std::wstring> kept = {L"2024/1", L"2024/3"};
+    EXPECT_EQ(Keys(*database->m_pStore), kept);
+    EXPECT_EQ(CentralKeys(), kept);
+    EXPECT_TRUE(LogHas(L"Delete: case 2/2024 is no longer in the store; nothing deleted"));
+}
+
+TEST_F(MainDialogTest, ModifySelectsTheChangedCaseByItsKeyAfterTheListWasFiltered)
+{
+    AddDueCases();
+    Run([&](HWND main) {
+        // 2024/4; after Ctrl+0 it stands in row 1.
+        HWND edit = RunWhileTheListChanges(main, 2, 1002, kEditCaption, kFilterDueToday);
+        ASSERT_TRUE(edit);
+        SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Lejár ma, módosítva");
+        Click(Control(edit, IDOK));
+        EXPECT_TRUE(WaitForWindowGone(edit));
+        EXPECT_TRUE(WaitUntil([&] { return SelectedRow(main) == 1; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 4))->UgyfelNeve, L"Lejár ma, módosítva");
+    EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 6))->UgyfelNeve, L"Szintén ma");
+}
+
+TEST_F(MainDialogTest, ModifyOfACaseDeletedWhileTheDialogWasOpenSaysSoAndWritesNothing)
+{
+    Run([&](HWND main) {
+        HWND edit = RunWhileTheListChanges(main, 1, 1002, kEditCaption, kLoseCase2);
+        ASSERT_TRUE(edit);
+        SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Visszahozott");
+        Click(Control(edit, IDOK));
+        Answer(kWarning, L"A kiválasztott ügyirat már nem létezik (időközben törölték). A lista frissül.", IDOK);
+        EXPECT_TRUE(WaitForWindowGone(edit));
+        EXPECT_EQ(Text(Control(main, 1028)), CString(L"2 / 2"));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    const std::vector<std::wstring> kept = {L"2024/1", L"2024/3"};
+    EXPECT_EQ(Keys(*database->m_pStore), kept);
+    EXPECT_EQ(CentralKeys(), kept);
+}
+
+TEST_F(MainDialogTest, AModifiedCaseTheStoreRefusesIsToldAndTheDialogComesBack)
+{
     CTestSqlServer::Failure failure;
-    failure.statement = L"INSERT INTO tUgyirat";
-    server.FailStatement(failure);
-    bool saved = true;
-    {
-        CWindowDriver driver([&] {
-            Answer(kWarning,
-                   L"Az új ügyet nem sikerült elmenteni!\n\n"
-                   L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
-                   IDOK);
-        });
-        saved = dlg.InsertCase(MakeRecord(2024, 4, L"Új ügyfél"));
-        EXPECT_FALSE(driver.Join());
-    }
-    EXPECT_FALSE(saved);
-    EXPECT_TRUE(LogHas(L"Insert of case 4/2024 failed; the entry stays in the edit dialog"));
-    EXPECT_EQ(CentralRows(), 3u);
-    EXPECT_EQ(Text(Control(dlg, 1028)), CString(L"3 / 3"));
-
     failure.statement = L"UPDATE tUgyirat SET Ev";
-    server.ClearFailure();
+    failure.times = 1;
     server.FailStatement(failure);
-    CUgyiratRecord changed = *database->m_pStore->Find(MakeUgyiratKey(2024, 2));
-    CopyField(changed.UgyfelNeve, L"Más név");
-    {
-        CWindowDriver driver([&] {
-            Answer(kWarning,
-                   L"Az ügy módosítását nem sikerült elmenteni!\n\n"
-                   L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
-                   IDOK);
-        });
-        saved = dlg.UpdateCase(MakeUgyiratKey(2024, 2), changed);
-        EXPECT_FALSE(driver.Join());
-    }
-    EXPECT_FALSE(saved);
-    EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"Kovács Anna");
+    Run([&](HWND main) {
+        SelectRow(main, 1);  // 2024/2
+        PostCommand(main, 1002);
+        HWND edit = WaitForWindow(L"#32770", kEditCaption);
+        ASSERT_TRUE(edit);
+        SendMessageW(Control(edit, kEditClient), WM_SETTEXT, 0, (LPARAM)L"Más név");
+        Click(Control(edit, IDOK));
+        Answer(kWarning,
+               L"Az ügy módosítását nem sikerült elmenteni!\n\n"
+               L"A beírt adatok megmaradtak: ellenőrizze őket (például az ügyszámot), majd próbálja újra.",
+               IDOK);
+        edit = WaitForWindow(L"#32770", kEditCaption);
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(Text(Control(edit, kEditClient)), CString(L"Más név"));
+        EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"Kovács Anna");
+        Click(Control(edit, IDOK));
+        EXPECT_TRUE(WaitForWindowGone(edit));
+        EXPECT_TRUE(WaitUntil([&] { return SelectedRow(main) == 1; }));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(LogHas(L"Update of case 2/2024 failed; the entry stays in the edit dialog"));
+    EXPECT_STREQ(database->m_pStore->Find(MakeUgyiratKey(2024, 2))->UgyfelNeve, L"Más név");
+    std::vector<std::vector<std::wstring>> rows =
+        server.Query(L"Folionex", "SELECT UgyfelNeve FROM tUgyirat WHERE Ev = 2024 AND Nr = 2");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], L"Más név");
+}
 
-    server.ClearFailure();
-    EXPECT_TRUE(dlg.InsertCase(MakeRecord(2024, 4, L"Új ügyfél")));
-    EXPECT_EQ(CentralRows(), 4u);
-    EXPECT_EQ(Text(Control(dlg, 1028)), CString(L"4 / 4"));
-    dlg.DestroyWindow();
+TEST_F(MainDialogTest, AnExitQuestionEndedWithoutAnAnswerChangesNoValue)
+{
+    env.Settings().WriteProfileInt(L"ShowConfirmExit", 101);
+    DWORD uiThread = GetCurrentThreadId();
+    Run([&](HWND main) {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        HWND box = WaitForWindow(L"#32770", L"Kilépés");
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(Tick(Control(box, XMB_IDCHECKBOX)));
+        // The program is told to quit while the question is open: the box
+        // ends with -1, which is no answer.
+        PostThreadMessageW(uiThread, WM_QUIT, 0, 0);
+        EXPECT_TRUE(WaitForWindowGone(main));
+    });
+    MSG msg;
+    PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EXPECT_EQ(env.Settings().GetProfileInt(L"ShowConfirmExit", 1), 101);
 }
 
 } // namespace

@@ -54,7 +54,7 @@ void MainDialogFixture::SetUp()
 void MainDialogFixture::TearDown()
 {
     theApp.m_pMainWnd = NULL;
-    env.Settings().SetMainDialog(NULL, NULL);
+    env.Settings().SetMainWindow(NULL);
     theApp.m_pDatabase = NULL;
     delete database;
     database = nullptr;
@@ -78,7 +78,7 @@ INT_PTR MainDialogFixture::RunMainDialog(const std::function<void(HWND)>& script
 {
     CVelindoDlg dlg;
     theApp.m_pMainWnd = &dlg;
-    env.Settings().SetMainDialog(&dlg, &dlg);
+    env.Settings().SetMainWindow(&dlg);
     testing_support::CWindowDriver driver(
         [&] {
             HWND main = testing_support::WaitForWindow(L"Folionex", NULL);
@@ -88,7 +88,7 @@ INT_PTR MainDialogFixture::RunMainDialog(const std::function<void(HWND)>& script
         graceMs);
     INT_PTR result = dlg.DoModal();
     EXPECT_FALSE(driver.Join()) << "the watchdog had to end the dialog";
-    env.Settings().SetMainDialog(NULL, NULL);
+    env.Settings().SetMainWindow(NULL);
     theApp.m_pMainWnd = NULL;
     return result;
 }

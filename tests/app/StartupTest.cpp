@@ -57,7 +57,8 @@ struct Answer
 {
     std::vector<int> buttons;
     int times = 0; // boxes answered so far
-    // Instead of the buttons: drives the window (its handle, the program's process id).
+    // Before the buttons, or instead of them: drives the window (its handle,
+    // the program's process id).
     std::function<void(HWND, DWORD)> act = nullptr;
 };
 
@@ -277,13 +278,13 @@ protected:
                     shown.push_back(caption);
                     if (it->second.act)
                         it->second.act(h, pi.dwProcessId);
+                    // Posted clicks are handled in the order they were posted.
                     for (int id : it->second.buttons) {
                         HWND button = GetDlgItem(h, id);
                         if (button)
                             PostMessageW(button, BM_CLICK, 0, 0);
                         else
                             PostMessageW(h, WM_COMMAND, id, 0);
-                        Sleep(100);
                     }
                 } else if (caption == L"On-line mentés beállítása") {
                     // The backup reminder, should the main window stand for
@@ -448,15 +449,18 @@ TEST_F(StartupTest, OnlineWithTheServerUpLoadsTheCentralCases)
 
 TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
 {
+    // "&Megszakít" ends the program although the backup's cases were loaded.
     struct Case {
         int button;
         DWORD wantOnline;
         bool loaded;
-    } cases[] = {{11, 0, true}, {3, 1, false}}; // "&Tovább", "&Megszakít"
+        bool mainWindow;
+    } cases[] = {{11, 0, true, true}, {3, 1, true, false}}; // "&Tovább", "&Megszakít"
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button);
         Clean();
         shown.clear();
+        sawMainWindow = false;
         server.Reset();
         server.SetDown(true);
         BackupCases(L"Iroda", 2);
@@ -464,7 +468,9 @@ TEST_F(StartupTest, OnlineWithTheServerDownOffersTheBackup)
         EXPECT_EQ(shown, std::vector<std::wstring>{kCentralCaption});
         auto log = LogTexts(L"Iroda");
         EXPECT_TRUE(HasLine(log, L"Load from database failed!"));
-        EXPECT_TRUE(HasLine(log, L"Load from backup "));
+        std::wstring loaded = L"Load from backup " + std::wstring(DataFolderPath(L"Iroda")) + L"Folionex.bkp 2";
+        EXPECT_EQ(HasLine(log, loaded), c.loaded);
+        EXPECT_EQ(sawMainWindow, c.mainWindow);
         EXPECT_EQ(Number(L"Iroda", L"Online"), c.wantOnline);
         EXPECT_EQ(log.back(), L"Exit instance");
     }
@@ -494,6 +500,50 @@ TEST_F(StartupTest, NoSourceAtAllOffersConnectDownloadExit)
     auto log = LogTexts(L"Iroda");
     EXPECT_TRUE(HasLine(log, L"Load from backup failed!"));
     EXPECT_EQ(log.back(), L"Exit instance");
+    EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
+}
+
+TEST_F(StartupTest, AStartUpBoxEndedWithoutAnAnswerChangesNoValue)
+{
+    // The program is told to quit while the box is open: the box answers -1,
+    // which is neither "&Tovább" nor a ticked check box.
+    struct Case {
+        const wchar_t* caption;
+        DWORD online;       // "Online" before the start
+        const wchar_t* value;
+        DWORD want;         // 0xDEAD: not written
+    } cases[] = {
+        {kCentralCaption, 1, L"Online", 1},                 // central database down, backup present
+        {kOfflineCaption, 0, L"ShowWarningOffline", 0xDEAD}, // the offline warning
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CStringA(c.caption).GetString());
+        Clean();
+        shown.clear();
+        server.Reset();
+        server.SetDown(true);
+        BackupCases(L"Iroda", 2);
+        SetValue(L"Iroda", L"Online", c.online);
+        Answer quit;
+        quit.act = [](HWND box, DWORD) { PostThreadMessageW(GetWindowThreadProcessId(box, NULL), WM_QUIT, 0, 0); };
+        EXPECT_NE(Run(L"Iroda", {{c.caption, quit}}), (DWORD)-1);
+        EXPECT_EQ(shown, std::vector<std::wstring>{c.caption});
+        EXPECT_EQ(Number(L"Iroda", c.value), c.want);
+    }
+}
+
+TEST_F(StartupTest, OnlineWithNothingLoadedConnectsThroughTheWizardWhenTheServerIsBackUp)
+{
+    CentralCases(2);
+    server.SetDown(true);
+    Answer connect{{IDYES}}; // "Kapcsolódás", once the server is up again
+    connect.act = [&](HWND, DWORD) { server.SetDown(false); };
+    Answer wizard{{IDCANCEL}}; // the wizard left as it is: the central load follows
+    const wchar_t kWizard[] = L"Adatbázis beállítása";
+    EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, connect}, {kWizard, wizard}}), 0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{kCentralCaption, kWizard}));
+    EXPECT_TRUE(HasLine(LogTexts(L"Iroda"), L"Load from database 2"));
+    EXPECT_TRUE(sawMainWindow);
     EXPECT_EQ(Number(L"Iroda", L"Online"), 1u);
 }
 

@@ -127,13 +127,61 @@ TEST_F(AppSettingsTest, MainWindowIsKnownOnlyWhileItExists)
     wnd.m_hWnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     ASSERT_NE(wnd.m_hWnd, (HWND)NULL);
     HWND h = wnd.m_hWnd;
-    settings.SetMainDialog(reinterpret_cast<CVelindoDlg*>(&wnd), &wnd);
+    settings.SetMainWindow(&wnd);
     EXPECT_EQ(settings.GetMainWindow(), h);
     ::DestroyWindow(h);
     EXPECT_EQ(settings.GetMainWindow(), (HWND)NULL);
-    settings.SetMainDialog(NULL, NULL);
-    EXPECT_EQ(settings.GetMainDialog(), (CVelindoDlg*)NULL);
+    settings.SetMainWindow(NULL);
     wnd.m_hWnd = NULL;
+}
+
+// A chooser that answers as told and records what it was asked.
+class CScriptedChooser : public CInstanceChooser
+{
+public:
+    CString Resolve(LPCWSTR requestedKey) override
+    {
+        resolved = requestedKey;
+        return L"Resolved";
+    }
+    CString DefaultKey() override { return L"Default"; }
+    bool Choose(bool, CString& key) override
+    {
+        ++asked;
+        key = L"Chosen";
+        return choose;
+    }
+
+    CString resolved;
+    int asked = 0;
+    bool choose = true;
+};
+
+TEST_F(AppSettingsTest, TheInstanceIsChosenByTheGivenChooser)
+{
+    // Without a chooser there is no choice.
+    EXPECT_FALSE(settings.SelectStartInstance(L"Iroda"));
+
+    CScriptedChooser chooser;
+    settings.SetInstanceChooser(&chooser);
+    struct Case { const wchar_t* requested; bool choose; bool result; const wchar_t* key; int asked; } cases[] = {
+        {L"iroda", true, true, L"Resolved", 0},
+        {L"", true, true, L"Chosen", 1},
+        {NULL, true, true, L"Chosen", 1},
+        {L"", false, false, L"Default", 1},  // cancelled: the default key stays
+    };
+    for (const Case& c : cases) {
+        chooser.asked = 0;
+        chooser.choose = c.choose;
+        EXPECT_EQ(settings.SelectStartInstance(c.requested), c.result) << c.asked;
+        EXPECT_EQ(settings.GetInstanceKey(), CString(c.key));
+        EXPECT_EQ(chooser.asked, c.asked);
+    }
+    EXPECT_EQ(chooser.resolved, CString(L"iroda"));
+    settings.SetInstanceChooser(NULL);
+    settings.SetInstanceKey(L"SettingsTest");
+    for (LPCWSTR key : {L"Resolved", L"Default", L"Chosen"})
+        RemoveDataFolder(key);
 }
 
 TEST(AppSettingsObject, IsTheProcessSettingsWhileItLives)

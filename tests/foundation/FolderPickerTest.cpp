@@ -51,9 +51,22 @@ protected:
         return chosen;
     }
 
+    // Selects the folder and waits until the tree shows it selected: Wine's
+    // browser may still be applying its initial selection when it appears.
     static void Select(HWND browser, const CString& path)
     {
-        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)(LPCWSTR)path);
+        HWND tree = FindWindowExW(browser, NULL, L"SysTreeView32", NULL);
+        CString name = path.Mid(path.ReverseFind(L'\\') + 1);
+        EXPECT_TRUE(WaitUntil([&] {
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)(LPCWSTR)path);
+            WCHAR text[MAX_PATH] = {0};
+            TVITEMW item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+            item.pszText = text;
+            item.cchTextMax = MAX_PATH;
+            return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&item) && name == text;
+        })) << "the tree did not keep the selection";
     }
 
     // OK once the browser enables it (it may follow the selection a little later).
