@@ -319,10 +319,15 @@ bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
     return exporter.Export(m_pTable, fileName);
 }
 
+bool CUgyiratStore::ExportXml(LPCWSTR fileName)
+{
+    return ExportXml(fileName, m_pTable);
+}
+
 bool CUgyiratStore::ExportXml(LPCWSTR fileName, CRDBTable* table)
 {
     CExporterXml exporter;
-    return exporter.Export(table ? table : m_pTable, fileName);
+    return exporter.Export(table, fileName);
 }
 
 namespace {

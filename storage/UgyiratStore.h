@@ -53,10 +53,11 @@ public:
     bool ExportRtf(LPCWSTR fileName);
     bool ExportHtml(LPCWSTR fileName);
     bool ExportCsv(LPCWSTR fileName);
-    // The backup XML that the online backup uploads, read through the given
-    // table (null: the store's own); the online backup passes a table of its
-    // own, since it may run on another thread than the store's users.
-    bool ExportXml(LPCWSTR fileName, CRDBTable* table = NULL);
+    // The backup XML that the online backup uploads.
+    bool ExportXml(LPCWSTR fileName);
+    // The same read through the given table: the online backup passes one
+    // of its own, since it may run on another thread than the store's users.
+    bool ExportXml(LPCWSTR fileName, CRDBTable* table);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);
