@@ -321,8 +321,13 @@ bool CUgyiratStore::ExportCsv(LPCWSTR fileName)
 
 bool CUgyiratStore::ExportXml(LPCWSTR fileName)
 {
+    return ExportXml(fileName, m_pTable);
+}
+
+bool CUgyiratStore::ExportXml(LPCWSTR fileName, CRDBTable* table)
+{
     CExporterXml exporter;
-    return exporter.Export(m_pTable, fileName);
+    return exporter.Export(table, fileName);
 }
 
 namespace {

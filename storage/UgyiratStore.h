@@ -55,6 +55,9 @@ public:
     bool ExportCsv(LPCWSTR fileName);
     // The backup XML that the online backup uploads.
     bool ExportXml(LPCWSTR fileName);
+    // The same read through the given table: the online backup passes one
+    // of its own, since it may run on another thread than the store's users.
+    bool ExportXml(LPCWSTR fileName, CRDBTable* table);
 
     void LoadDirectorySettings();
     void SetDirRoot(LPCWSTR folder);
