@@ -111,6 +111,15 @@ bool CUgyiratStore::ReadDatabase()
     return true;
 }
 
+void CUgyiratStore::ReplaceRecords(RecordMap& records)
+{
+    for (const auto& item : records)
+        AddNames(item.second);
+    m_records.swap(records);
+    records.clear();
+    LogFormat(L"Records replaced: %d", (int)m_records.size());
+}
+
 bool CUgyiratStore::ReadBackup()
 {
     m_bOffline = true;

@@ -44,6 +44,10 @@ public:
     bool Delete(int key);
     void SetAllapot(int year, int nr, int state);
     bool DeleteAllRows();
+    // The restore's swap, on the UI thread after its loader has written the
+    // table: the map becomes the given records (keyed as always), whose
+    // names join the name lists.
+    void ReplaceRecords(RecordMap& records);
 
     int CountRows();
     bool CheckStructure();
