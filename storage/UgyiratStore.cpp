@@ -106,6 +106,7 @@ bool CUgyiratStore::ReadDatabase()
     for (const auto& item : fresh)
         AddNames(item.second);
     m_records.swap(fresh);
+    m_index.Invalidate();
     LogFormat(L"Load from database %d", (int)m_records.size());
     m_bOffline = false;
     return true;
@@ -116,6 +117,7 @@ void CUgyiratStore::ReplaceRecords(RecordMap& records)
     for (const auto& item : records)
         AddNames(item.second);
     m_records.swap(records);
+    m_index.Invalidate();
     records.clear();
     LogFormat(L"Records replaced: %d", (int)m_records.size());
 }
@@ -146,6 +148,7 @@ bool CUgyiratStore::ReadBackup()
         return false;
     }
     m_records.swap(merged);
+    m_index.Invalidate();
     LogFormat(L"Load from backup %s %d", (LPCWSTR)path, (int)m_records.size());
     return true;
 }
@@ -218,8 +221,18 @@ bool CUgyiratStore::CreateBackup()
 
 CUgyiratRecord* CUgyiratStore::Find(int key)
 {
-    auto it = m_records.find(key);
-    return it == m_records.end() ? NULL : &it->second;
+    auto& records = m_records.Untracked();
+    auto it = records.find(key);
+    return it == records.end() ? NULL : &it->second;
+}
+
+const CUgyiratSearchIndex* CUgyiratStore::SearchIndex()
+{
+    if (!m_index.IsCurrent(m_records) && !m_index.Build(m_records)) {
+        LogFormat(L"Search index of %d cases: out of memory", (int)m_records.size());
+        return NULL;
+    }
+    return &m_index;
 }
 
 int CUgyiratStore::GetNextNr(int year)
@@ -231,7 +244,7 @@ int CUgyiratStore::GetNextNr(int year)
             year = t.tm_year + 1900;
     }
     int next = 1;
-    for (const auto& item : m_records)
+    for (const auto& item : m_records.Records())
         if (item.second.Ev == year && item.second.Nr >= next)
             next = item.second.Nr + 1;
     if (!IsStorableUgyirat(year, next)) {
@@ -250,7 +263,9 @@ bool CUgyiratStore::Insert(const CUgyiratRecord& record)
         return false;
     if (!m_pTable->Insert(record))
         return false;
-    m_records[key] = record;
+    CUgyiratRecord& stored = m_records.Untracked()[key];
+    stored = record;
+    m_index.Put(m_records, key, stored);
     AddNames(record);
     return true;
 }
@@ -261,7 +276,9 @@ bool CUgyiratStore::Update(int oldKey, const CUgyiratRecord& record)
         return false;
     if (!m_pTable->Update(record, oldKey))
         return false;
-    m_records[UgyiratKey(record)] = record;
+    CUgyiratRecord& stored = m_records.Untracked()[UgyiratKey(record)];
+    stored = record;
+    m_index.Put(m_records, UgyiratKey(record), stored);
     AddNames(record);
     return true;
 }
@@ -270,12 +287,14 @@ bool CUgyiratStore::Delete(int key)
 {
     if (m_bOffline || !m_pTable)
         return false;
-    auto it = m_records.find(key);
-    if (it == m_records.end())
+    auto& records = m_records.Untracked();
+    auto it = records.find(key);
+    if (it == records.end())
         return false;
     if (!m_pTable->Delete(it->second))
         return false;
-    m_records.erase(it);
+    records.erase(it);
+    m_index.Remove(m_records, key);
     return true;
 }
 
