@@ -177,7 +177,7 @@ bool CUgyiratStore::CreateBackup()
     }
     LogFormat(L"Create backup %s", (LPCWSTR)path);
     target.SetPath(temp);
-    if (!target.BeginBulkInsert()) {
+    if (!target.BeginBulkInsert(true)) {
         m_pTable->Close();
         target.Close();
         DeleteFileW(temp);
