@@ -72,37 +72,6 @@ double CentralLoad(int count, int* loaded)
     return seconds;
 }
 
-// The central table as records in memory: the read costs nothing.
-class CMemoryTable : public CRDBTable
-{
-public:
-    explicit CMemoryTable(const std::vector<CUgyiratRecord>& records) : m_records(records), m_next(0) {}
-    bool SetConnection(CConnectionManager*) override { return true; }
-    bool OpenSelect() override
-    {
-        m_next = 0;
-        return true;
-    }
-    bool MoveNext() override { return m_next++ < m_records.size(); }
-    bool GetRecord(CUgyiratRecord& r) override
-    {
-        r = m_records[m_next - 1];
-        return true;
-    }
-    void Close() override {}
-    bool Insert(const CUgyiratRecord&) override { return false; }
-    bool Update(const CUgyiratRecord&, int) override { return false; }
-    bool Delete(const CUgyiratRecord&) override { return false; }
-    bool Exec(LPCWSTR) override { return false; }
-    bool QueryScalar(LPCWSTR, CString&) override { return false; }
-    bool CheckStructure() override { return true; }
-    bool ReadFailed() const override { return false; }
-
-private:
-    const std::vector<CUgyiratRecord>& m_records;
-    size_t m_next;
-};
-
 // SQLite alone: the same file written with the same statements, the texts
 // converted before the clock starts. Seconds, or a negative value.
 double BareWrite(const CString& path, const std::vector<CUgyiratRecord>& records)
@@ -182,12 +151,13 @@ bool CompareBackupWrites(CStorageEnvironment& env, int count)
         CopyField(r.CC, i % 7 ? L"" : L"P.20.123/2024/3.");
         records.push_back(r);
     }
-    CUgyiratStore store(new CMemoryTable(records));
-    store.m_records[MakeUgyiratKey(2000, 1)] = records[0];   // not empty: the backup is written
+    CMemoryCaseTable* table = new CMemoryCaseTable(std::move(records));
+    CUgyiratStore store(table);
+    store.m_records[MakeUgyiratKey(2000, 1)] = table->Records()[0];   // not empty: the backup is written
     std::vector<double> bare, backup;
     CString barePath = env.Folder() + L"bare.db";
     for (int round = 0; round < 5; ++round) {
-        double b = BareWrite(barePath, records);
+        double b = BareWrite(barePath, table->Records());
         LARGE_INTEGER t0, t1;
         QueryPerformanceCounter(&t0);
         bool ok = store.CreateBackup();
