@@ -474,9 +474,10 @@ void CVelindoDlg::RefreshList()
 
     CUgyiratStore* store = Store();
     if (store) {
-        // The search reads the store's lowered copy of the searched texts;
-        // without terms (or without memory for the copy) the map itself.
-        const CUgyiratSearchIndex* index = termList.empty() ? NULL : store->SearchIndex();
+        // The search reads the store's lowered copy of the searched texts
+        // (made for the first search); without terms it is walked when it
+        // is at hand, else (or without memory for it) the map itself.
+        const CUgyiratSearchIndex* index = store->SearchIndex(!termList.empty());
         if (index) {
             index->Search(termList, [&](int key, const CUgyiratRecord& record) {
                 if (PassesFilter(record, filter, m_strCutOff))

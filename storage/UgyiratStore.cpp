@@ -226,9 +226,13 @@ CUgyiratRecord* CUgyiratStore::Find(int key)
     return it == records.end() ? NULL : &it->second;
 }
 
-const CUgyiratSearchIndex* CUgyiratStore::SearchIndex()
+const CUgyiratSearchIndex* CUgyiratStore::SearchIndex(bool build)
 {
-    if (!m_index.IsCurrent(m_records) && !m_index.Build(m_records)) {
+    if (m_index.IsCurrent(m_records))
+        return &m_index;
+    if (!build)
+        return NULL;
+    if (!m_index.Build(m_records)) {
         LogFormat(L"Search index of %d cases: out of memory", (int)m_records.size());
         return NULL;
     }

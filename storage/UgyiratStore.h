@@ -54,9 +54,10 @@ public:
 
     // The lowered texts of the map's cases for the search, brought up to
     // date first (built anew after a load or a change from outside the
-    // store). Null when memory runs out. The UI thread's, and only while no
-    // worker writes the store (IsStoreBusy).
-    const CUgyiratSearchIndex* SearchIndex();
+    // store; without build, null rather than building). Null when memory
+    // runs out. The UI thread's, and only while no worker writes the store
+    // (IsStoreBusy).
+    const CUgyiratSearchIndex* SearchIndex(bool build = true);
 
     int CountRows();
     bool CheckStructure();

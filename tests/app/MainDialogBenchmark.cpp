@@ -108,6 +108,7 @@ int main(int argc, char** argv)
         {L"kov", 0, "search \"kov\""},
         {L"kov, tárgy", 0, "search \"kov, tárgy\""},
         {L"kov", 4, "search \"kov\", filter today + 8 days"},
+        {L"", 0, "the search box emptied (the index at hand)"},
     };
     const int rounds = 10;
     for (const Step& s : steps) {
