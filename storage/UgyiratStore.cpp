@@ -38,6 +38,9 @@ void CUgyiratStore::AddNames(const CUgyiratRecord& record)
 // handler runs, the old map stays.
 bool CUgyiratStore::LoadFromDatabase()
 {
+    // The search's copy of the texts goes first, so that it is not held
+    // beside two maps; the next search builds it again.
+    m_index.Invalidate();
     try {
         return ReadDatabase();
     } catch (const std::bad_alloc&) {
@@ -51,6 +54,7 @@ bool CUgyiratStore::LoadFromDatabase()
 
 bool CUgyiratStore::LoadFromBackup()
 {
+    m_index.Invalidate();
     try {
         return ReadBackup();
     } catch (const std::bad_alloc&) {
@@ -106,7 +110,6 @@ bool CUgyiratStore::ReadDatabase()
     for (const auto& item : fresh)
         AddNames(item.second);
     m_records.swap(fresh);
-    m_index.Invalidate();
     LogFormat(L"Load from database %d", (int)m_records.size());
     m_bOffline = false;
     return true;
@@ -114,10 +117,10 @@ bool CUgyiratStore::ReadDatabase()
 
 void CUgyiratStore::ReplaceRecords(RecordMap& records)
 {
+    m_index.Invalidate();
     for (const auto& item : records)
         AddNames(item.second);
     m_records.swap(records);
-    m_index.Invalidate();
     records.clear();
     LogFormat(L"Records replaced: %d", (int)m_records.size());
 }
@@ -148,7 +151,6 @@ bool CUgyiratStore::ReadBackup()
         return false;
     }
     m_records.swap(merged);
-    m_index.Invalidate();
     LogFormat(L"Load from backup %s %d", (LPCWSTR)path, (int)m_records.size());
     return true;
 }
