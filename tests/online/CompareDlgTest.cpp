@@ -157,8 +157,12 @@ TEST(CompareRows, StatusTextsAndColours)
         const wchar_t* text;
         COLORREF colour;
     } table[] = {
-        {0, L"új adat", 0x0000FF},      {1, L"nem változik", 0x000000},   {2, L"módosul (új)", 0xFF0000},
-        {4, L"módosul (régi)", 0xFF8080}, {8, L"törlendő", 0x808080}, {3, L"", 0x0000FF},
+        {0, L"új adat", 0x0000FF},
+        {1, L"nem változik", 0x000000},
+        {2, L"módosul (új)", 0xFF0000},
+        {4, L"módosul (régi)", 0xFF8080},
+        {8, L"törlendő", 0x808080},
+        {3, L"", 0x0000FF},
         {-1, L"", 0x0000FF},
     };
     for (const auto& t : table) {
