@@ -226,3 +226,12 @@
 #define IDC_OPT_ARCHIVE_BAND      1104
 #define IDC_OPT_MORE_BAND         1106
 // ---- end of options dialog ----
+
+// ---- Restore compare dialog (CCompareDlg) ----
+#define IDD_COMPARE 142
+#define IDC_CMP_LIST 1107
+#define IDC_CMP_LEGEND_UNCHANGED 1108
+#define IDC_CMP_LEGEND_NEW 1109
+#define IDC_CMP_LEGEND_DELETED 1110
+#define IDC_CMP_LEGEND_CHANGED 1111
+// ---- end of restore compare dialog ----

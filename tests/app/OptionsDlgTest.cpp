@@ -8,13 +8,10 @@
 // runs a scheduled step; where a test needs one, it starts a worker of its
 // own.
 #include <time.h>
-#include <atomic>
-#include <thread>
 #include "CaseFolderTestSupport.h"
 #include "app/OptionsDlg.h"
 #include "foundation/TransferLock.h"
 #include "online/BackgroundProcess.h"
-#include "online/OnlineBackup.h"
 #include "resources/resource.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "support/WebServiceControl.h"
@@ -598,39 +595,33 @@ TEST_F(OptionsDlgTest, BackupNowTellsWhatEndedItBeforeItsWindow)
     EXPECT_TRUE(LogHas(L"COptionsDlg - online backup failed: the backup XML was not written"));
 }
 
-// While a background upload holds the transfer (as the worker's scheduled
-// step does, its upload held up by the stand-in), the backup, the restore
-// and the import of the options dialog are refused; afterwards they start.
-TEST_F(OptionsDlgTest, ABackgroundTransferRefusesBackupRestoreAndImport)
+// While the worker's scheduled backup runs (its upload held up by the
+// stand-in), the backup, the restore and the import of the options dialog
+// are refused; once the worker is through they start again.
+TEST_F(OptionsDlgTest, TheWorkersScheduledBackupRefusesBackupRestoreAndImport)
 {
     SetBackup(2, 0, true);
     ASSERT_TRUE(StandIn(L"/_control/fault", "path=/VApi/UploadDB.aspx\nmode=stall\nafter=-1\nseconds=15\n"));
-    std::atomic<int> background(1);
-    std::thread transfer;
     Run([&](HWND main) {
         HWND dlg = OpenOptions(main);
         ASSERT_TRUE(dlg);
-        transfer = std::thread([&] {
-            CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-            {
-                CTransferLock lock;
-                EXPECT_TRUE(lock.Held());
-                COnlineBackup backup;
-                background = backup.Upload(NULL);
+        {
+            BackgroundProcess worker;
+            worker.SetWorkMode(true, false);
+            ASSERT_TRUE(worker.Start());
+            ASSERT_TRUE(WaitUntil([] { return Uploads() == 1; }, kTransferMs));
+            for (int id : {IDC_OPT_BACKUP_NOW, IDC_OPT_RESTORE, IDC_OPT_IMPORT}) {
+                SCOPED_TRACE(id);
+                ASSERT_TRUE(CTransferLock::IsTaken());
+                ClickId(dlg, id);
+                EXPECT_EQ(AnswerBox(kWarning), CString(kTransferRunning));
+                SendMessageW(dlg, WM_NULL, 0, 0);
+                EXPECT_TRUE(IsWindowVisible(dlg));
             }
-            CoUninitialize();
-        });
-        ASSERT_TRUE(WaitUntil([] { return Uploads() == 1; }, kTransferMs));
-        for (int id : {IDC_OPT_BACKUP_NOW, IDC_OPT_RESTORE, IDC_OPT_IMPORT}) {
-            SCOPED_TRACE(id);
-            ASSERT_TRUE(CTransferLock::IsTaken());
-            ClickId(dlg, id);
-            EXPECT_EQ(AnswerBox(kWarning), CString(kTransferRunning));
-            SendMessageW(dlg, WM_NULL, 0, 0);
-            EXPECT_TRUE(IsWindowVisible(dlg));
+            EXPECT_TRUE(WaitUntil([&] { return worker.GetState() == BackgroundProcess::STATE_FINISHED; }, kTransferMs));
         }
-        transfer.join();
-        EXPECT_EQ(background.load(), 0);
+        EXPECT_TRUE(LogHas(L"On-line backup executed successfully."));
+        EXPECT_FALSE(CTransferLock::IsTaken());
         ClickId(dlg, IDC_OPT_IMPORT);
         HWND import = WaitForWindow(L"#32770", L"Adatok importálása", 10000);
         ASSERT_TRUE(import);
@@ -638,8 +629,6 @@ TEST_F(OptionsDlgTest, ABackgroundTransferRefusesBackupRestoreAndImport)
         PressKey(import, VK_ESCAPE);
         EXPECT_TRUE(WaitForWindowGone(dlg));
     });
-    if (transfer.joinable())
-        transfer.join();
     EXPECT_EQ(Uploads(), 1u);
     EXPECT_FALSE(LogHas(kRestoreLine));
     for (LPCWSTR what : {L"online backup", L"online restore", L"import"})

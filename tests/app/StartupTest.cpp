@@ -14,6 +14,7 @@
 #include "storage/CtUgyirat_Sqlite.h"
 #include "storage/CtUgyirat_SqlServer.h"
 #include "support/TestSupport.h"
+#include "support/WebServiceControl.h"
 #include "tests/online/PasswordVectors.h"
 #include "tests/standins/oledb/TestSqlServer.h"
 
@@ -249,6 +250,7 @@ protected:
         std::set<HWND> closed;
         while (GetTickCount() - start < 60000) {
             if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
+                endedAt = GetTickCount();
                 GetExitCodeProcess(pi.hProcess, &code);
                 break;
             }
@@ -256,12 +258,15 @@ protected:
             EnumWindows(CollectWindow, (LPARAM)&data);
             for (HWND h : data.windows) {
                 if (ClassOf(h) == L"Folionex") {
-                    // The main window: the user closes it once it stands.
+                    // The main window: the user closes it once it stands
+                    // (or once the test says so).
                     if (!seen.count(h)) {
                         seen[h] = GetTickCount();
                         sawMainWindow = true;
-                    } else if (GetTickCount() - seen[h] > 500 && !closed.count(h)) {
+                    } else if (!closed.count(h) &&
+                               (readyToClose ? readyToClose() : GetTickCount() - seen[h] > 500)) {
                         closed.insert(h);
+                        closedAt = GetTickCount();
                         PostMessageW(h, WM_CLOSE, 0, 0);
                     }
                     continue;
@@ -327,6 +332,9 @@ protected:
     CString exe;
     std::vector<std::wstring> shown;
     bool sawMainWindow = false;
+    // When set, Run closes the main window once this answers true.
+    std::function<bool()> readyToClose;
+    DWORD closedAt = 0, endedAt = 0; // ticks: the close request, the program's end
 };
 
 // ---------------------------------------------------------------------------
@@ -676,6 +684,60 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
         EXPECT_EQ(stored, c.storedAfter);
         EXPECT_FALSE(sawMainWindow);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The background worker at exit, against the web-service stand-in (run as
+// ctest's startup_worker_test, which holds the stand-in's ports)
+
+class StartupWorkerTest : public StartupTest
+{
+protected:
+    void SetUp() override
+    {
+        StartupTest::SetUp();
+        ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer on 127.0.0.1:80";
+    }
+    void TearDown() override
+    {
+        StandIn(L"/_control/reset");
+        StartupTest::TearDown();
+    }
+
+    void SetText(LPCWSTR key, LPCWSTR name, LPCWSTR text)
+    {
+        HKEY h;
+        CString path = CString(kAppKey) + L"\\" + key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+        RegSetValueExW(h, name, 0, REG_SZ, (const BYTE*)text, (DWORD)(wcslen(text) + 1) * 2);
+        RegCloseKey(h);
+    }
+};
+
+// The update check hangs on a service that does not answer: closing the
+// main window cuts it short, and the worker has ended before the program
+// frees what it reads.
+TEST_F(StartupWorkerTest, ClosingDuringAStalledCheckEndsWithinSeconds)
+{
+    ASSERT_TRUE(StandIn(L"/_control/fault", "path=/VApi/Check.aspx\nmode=stall\nafter=-1\nseconds=30\n"));
+    CentralCases(2);
+    SetText(L"Iroda", L"Server", L"http://127.0.0.1/");
+    SetValue(L"Iroda", L"OMBackupFrequency", 0); // no reminder, no schedule
+    readyToClose = [] {
+        for (const StandInRequest& r : StandInRequests())
+            if (r.path == "/VApi/Check.aspx")
+                return true;
+        return false;
+    };
+    EXPECT_EQ(Run(L"Iroda"), 0u);
+    ASSERT_NE(closedAt, 0u) << "the update check never reached the service";
+    ASSERT_NE(endedAt, 0u);
+    EXPECT_LT(endedAt - closedAt, 10000u) << "the exit waited for the stalled service";
+    auto log = LogTexts(L"Iroda");
+    auto at = [&](const std::wstring& line) { return std::find(log.begin(), log.end(), line) - log.begin(); };
+    EXPECT_LT(at(L"BackgroundProcess - CheckVersion"), at(L"Background process finished."));
+    EXPECT_LT(at(L"Background process finished."), at(L"Exit instance"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 } // namespace
