@@ -148,8 +148,9 @@ void COptionsDlg::UpdateBackupInfo()
         SetDlgItemText(IDC_OPT_ROLE, receiving ? L"lekérdező gép (rendszeres szinkronizálás)"
                                                : L"rögzítő gép (rendszeres on-line mentés)");
         m_frequency.ShowWindow(SW_SHOW);
-        // An entry past the list's end selects nothing.
-        m_frequency.SetCurSel(frequency - (receiving ? kFirstReceivingFrequency : 1));
+        // A value past the list's end selects nothing.
+        int entry = frequency - (receiving ? kFirstReceivingFrequency : 1);
+        m_frequency.SetCurSel(entry < m_frequency.GetCount() ? entry : -1);
         int last = ProfileInt(kProfileLastBackup, 0);
         CString days = L"-- még nem volt --";
         if (last != 0)
@@ -171,10 +172,16 @@ void COptionsDlg::UpdateBackupInfo()
 // ---------------------------------------------------------------------------
 // Buttons
 
-void COptionsDlg::RefuseWhileTransferRuns(LPCWSTR what)
+bool COptionsDlg::RunAsTheOneTransfer(LPCWSTR what, const std::function<void()>& run)
 {
-    LogFormat(L"COptionsDlg - %s refused: another online transfer is running", what);
-    MessageBox(kTextTransferRunning, kWarning, MB_OK | MB_ICONWARNING);
+    CTransferLock lock;
+    if (!lock.Held()) {
+        LogFormat(L"COptionsDlg - %s refused: another online transfer is running", what);
+        MessageBox(kTextTransferRunning, kWarning, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    run();
+    return true;
 }
 
 void COptionsDlg::OnBnClickedDatabase()
@@ -203,14 +210,12 @@ void COptionsDlg::OnBnClickedExport()
 
 void COptionsDlg::OnBnClickedImport()
 {
-    CTransferLock lock;
-    if (!lock.Held()) {
-        RefuseWhileTransferRuns(L"import");
-        return;
-    }
-    CImportDlg dlg(Store(), this);
-    dlg.DoModal();
-    EndDialog(IDOK);
+    bool ran = RunAsTheOneTransfer(L"import", [this] {
+        CImportDlg dlg(Store(), this);
+        dlg.DoModal();
+    });
+    if (ran)
+        EndDialog(IDOK);
 }
 
 void COptionsDlg::OnBnClickedStats()
@@ -228,16 +233,9 @@ void COptionsDlg::OnBnClickedPassword()
 
 void COptionsDlg::OnBnClickedBackupNow()
 {
-    int result;
-    {
-        CTransferLock lock;
-        if (!lock.Held()) {
-            RefuseWhileTransferRuns(L"online backup");
-            return;
-        }
-        COnlineBackup backup;
-        result = backup.Upload(this);
-    }
+    int result = COnlineBackup::RESULT_OK;
+    if (!RunAsTheOneTransfer(L"online backup", [this, &result] { result = COnlineBackup().Upload(this); }))
+        return;
     UpdateBackupInfo();
     // The progress dialog has told the user about a failed transfer; these
     // two ended before any window showed.
@@ -252,17 +250,12 @@ void COptionsDlg::OnBnClickedBackupNow()
 
 void COptionsDlg::OnBnClickedRestore()
 {
-    int result;
-    {
-        CTransferLock lock;
-        if (!lock.Held()) {
-            RefuseWhileTransferRuns(L"online restore");
-            return;
-        }
+    int result = 0;
+    bool ran = RunAsTheOneTransfer(L"online restore", [this, &result] {
         COnlineRestore restore(false, this);
         result = restore.Start(false);
-    }
-    if (result > 0)
+    });
+    if (ran && result > 0)
         EndDialog(IDOK);
 }
 

@@ -12,6 +12,7 @@
 // (foundation/TransferLock.h) for its whole run, and is refused while the
 // background worker holds it.
 #pragma once
+#include <functional>
 #include "afxctl.h"
 #include "afxdlg.h"
 #include "afxgdi.h"
@@ -55,9 +56,10 @@ protected:
 
 private:
     void ShowDocumentsRoot();
-    // Tells the user that another transfer runs (what: the refused command
-    // for the log).
-    void RefuseWhileTransferRuns(LPCWSTR what);
+    // Runs a backup, restore or import holding the one-transfer lock; while
+    // another transfer holds it, tells the user instead (what: the command,
+    // for the log) and answers false.
+    bool RunAsTheOneTransfer(LPCWSTR what, const std::function<void()>& run);
 
     CFontStatic m_databaseBand;
     CFontStatic m_documentsBand;
