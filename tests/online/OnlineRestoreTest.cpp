@@ -6,6 +6,7 @@
 #include <time.h>
 #include <windows.h>
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -431,6 +432,55 @@ TEST_F(OnlineRestoreTest, FailuresAndRefusalsLeaveEverythingAsItWas)
         EXPECT_EQ(Of(store().m_records), before.map);
         EXPECT_EQ(Central(), before.central);
     }
+}
+
+// An abort in the loader's dialog stops the loader before its next case and
+// rolls its transaction back.
+TEST_F(OnlineRestoreTest, AbortInTheLoaderDialogRollsBack)
+{
+    // Enough cases that the loader is still at work when the abort comes.
+    const int kCases = 6000;
+    {
+        CtUgyirat_SqlServer table(context->m_pConnection->GetConnectionString());
+        ASSERT_TRUE(table.BeginTransaction());
+        for (int i = 100; i < kCases; ++i)
+            ASSERT_TRUE(table.Insert(MakeRecord(2023, i, L"Sok Ügyfél")));
+        ASSERT_TRUE(table.CommitTransaction());
+    }
+    ASSERT_TRUE(store().LoadFromDatabase());
+    BackUp();
+    ASSERT_TRUE(store().Delete(MakeUgyiratKey(2025, 7)));
+    const Snapshot central = Central(), map = Of(store().m_records);
+
+    CString question;
+    DWORD shown = 0;
+    int result = Restore(false, {
+        {kCaptionDownload, Press(IDOK)},
+        {kTransferTitle, PressWhenShown(L"Tovább")},
+        {kCaptionLoad, Press(IDYES)},
+        {kLoaderTitle, [&](HWND dialog) {
+             shown = GetTickCount();
+             Click(Control(dialog, IDCANCEL));
+             HWND box = WaitForWindow(L"#32770", L"Figyelmeztetés", 10000);
+             ASSERT_TRUE(box);
+             question = ReadBox(box).text;
+             ClickId(box, IDYES);
+         }},
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(question, L"Valóban megszakítsam a letöltést?");
+    // The loader answered the abort: the dialog did not wait out its time.
+    EXPECT_LT(GetTickCount() - shown, 3000u);
+    EXPECT_EQ(Central(), central);
+    EXPECT_EQ(Of(store().m_records), map);
+    EXPECT_EQ(LastBackup(), kEarlierBackup);
+    const std::string log = ReadFileBytes(env.Folder() + CAppSettings::GetExeBaseName() + L".log");
+    const std::wstring line = L"On-line restore aborted: ";
+    size_t at = log.rfind(std::string(reinterpret_cast<const char*>(line.data()), line.size() * 2));
+    ASSERT_NE(at, std::string::npos);
+    const int done = _wtoi(reinterpret_cast<const wchar_t*>(log.data() + at) + line.size());
+    EXPECT_LT(done, kCases) << "stopped before its last case";
+    std::printf("The loader stopped after %d of %d cases\n", done, kCases);
 }
 
 // ---------------------------------------------------------------------------
