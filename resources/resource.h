@@ -201,3 +201,12 @@
 #define IDC_SABLON_INSERT 1132
 #define IDC_SABLON_ROOT 1064
 // ---- end of template dialogs ----
+
+// ---- Restore compare dialog (CCompareDlg) ----
+#define IDD_COMPARE 142
+#define IDC_CMP_LIST 1107
+#define IDC_CMP_LEGEND_UNCHANGED 1108
+#define IDC_CMP_LEGEND_NEW 1109
+#define IDC_CMP_LEGEND_DELETED 1110
+#define IDC_CMP_LEGEND_CHANGED 1111
+// ---- end of restore compare dialog ----
