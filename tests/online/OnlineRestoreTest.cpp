@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -304,6 +305,50 @@ TEST_F(OnlineRestoreTest, RoundTripIntoTheCentralDatabase)
     EXPECT_GE(LastBackup(), (int)(DWORD)before);
     for (LPCWSTR ext : {L".zip", L".enc", L".xml"})
         EXPECT_TRUE(FileExists(env.Folder() + L"db_2_onlinerestore" + ext)) << CStringA(ext).GetString();
+}
+
+// "Előzetes megtekintés" in the counts box: the preview lists the cases as
+// they will change; going on restores, leaving keeps everything.
+TEST_F(OnlineRestoreTest, ThePreviewShowsTheChangesAndGoesOnOrKeeps)
+{
+    const Snapshot backup = BackUp();
+    ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
+    CUgyiratRecord edited = *store().Find(MakeUgyiratKey(2024, 2));
+    CopyField(edited.UgyfelNeve, L"Tóth Ágnes dr.");
+    ASSERT_TRUE(store().Update(MakeUgyiratKey(2024, 2), edited));
+    ASSERT_TRUE(store().Delete(MakeUgyiratKey(2025, 7)));
+    store().SetAllapot(2024, 1, 0);
+    const Snapshot central = Central(), map = Of(store().m_records);
+    const std::multiset<std::wstring> wantRows = {
+        L"7/2025 új adat",        L"8/2025 törlendő",       L"2/2024 módosul (új)",
+        L"2/2024 módosul (régi)", L"1/2024 módosul (új)",   L"1/2024 módosul (régi)"};
+
+    for (bool goOn : {false, true}) {
+        SCOPED_TRACE(goOn ? "gone on" : "left");
+        std::multiset<std::wstring> rows;
+        std::vector<Step> steps = {
+            {kCaptionDownload, Press(IDOK)},
+            {kTransferTitle, PressWhenShown(L"Tovább")},
+            {kCaptionLoad, Press(IDNO)},
+            {L"Letöltött és meglévő adatok összevetése", [&](HWND dialog) {
+                 HWND list = Control(dialog, IDC_CMP_LIST);
+                 ASSERT_TRUE(list);
+                 int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+                 for (int i = 0; i < count; ++i)
+                     rows.insert(std::wstring(ListItemText(list, i, 0)) + L"/" +
+                                 std::wstring(ListItemText(list, i, 1)) + L" " +
+                                 std::wstring(ListItemText(list, i, 6)));
+                 ClickId(dialog, goOn ? IDOK : IDCANCEL);
+             }},
+        };
+        if (goOn)
+            steps.push_back({kLoaderTitle, PressWhenShown(L"OK")});
+        EXPECT_EQ(Restore(false, steps), goOn ? 1 : 0);
+        EXPECT_EQ(rows, wantRows);
+        EXPECT_EQ(Central(), goOn ? backup : central);
+        EXPECT_EQ(Of(store().m_records), goOn ? backup : map);
+        EXPECT_EQ(LastBackup() != kEarlierBackup, goOn);
+    }
 }
 
 // Working offline, a restore meant for the central database warns first and
