@@ -5,6 +5,8 @@
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
+#include "online/OnlineBackup.h"
+#include "online/OnlineRestore.h"
 #include "online/SelfUpdate.h"
 #include "online/VapiReply.h"
 #include "online/VapiRequest.h"
@@ -13,19 +15,20 @@ namespace {
 
 std::atomic<long> g_checkVersionCalls(0);
 
-// The scheduled transfers. The online backup and the silent restore into
-// the backup file are not part of this build yet: each says so in the log
-// and counts as failed, so "OMLastBackup" stays as it was.
+// The scheduled transfers, run without a window. The backup exports the
+// central table through a table object of its own, so the UI thread may go
+// on using the store's; the synchronisation restores silently into the local
+// backup file only, never into the store.
 bool RunScheduledUpload()
 {
-    LogLine(L"Scheduled online backup: not part of this build");
-    return false;
+    COnlineBackup backup;
+    return backup.Upload(NULL) == COnlineBackup::RESULT_OK;
 }
 
 bool RunScheduledRestore()
 {
-    LogLine(L"Scheduled synchronisation: not part of this build");
-    return false;
+    COnlineRestore restore(true, NULL);
+    return restore.Start(true) != 0;
 }
 
 int StepDays(int frequency, int firstFrequency)

@@ -44,9 +44,9 @@ protected:
     // account and the stored password.
     void OnlineAccount()
     {
-        SetString(L"Iroda", L"Server", L"http://127.0.0.1/");
-        SetString(L"Iroda", L"AccountId", kAccount);
-        SetString(L"Iroda", L"OMPassword", password_vectors::kOldLetters);
+        SetText(L"Iroda", L"Server", L"http://127.0.0.1/");
+        SetText(L"Iroda", L"AccountId", kAccount);
+        SetText(L"Iroda", L"OMPassword", password_vectors::kOldLetters);
     }
 
     // Uploads a backup of `count` cases for the account, made as the

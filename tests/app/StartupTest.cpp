@@ -3,6 +3,7 @@
 // their buttons), and checks its exit code, its log file and the registry
 // values it wrote.
 #include "StartupTestSupport.h"
+#include "support/WebServiceControl.h"
 #include "tests/online/PasswordVectors.h"
 
 namespace {
@@ -241,7 +242,7 @@ TEST_F(StartupTest, OfflineWithoutBackupConnectsWhenTheServerIsThere)
 TEST_F(StartupTest, DownloadEndsTheProgramWhenTheServiceIsOutOfReach)
 {
     server.SetDown(true);
-    SetString(L"Iroda", L"Server", kUnreachableService);
+    SetText(L"Iroda", L"Server", kUnreachableService);
     EXPECT_EQ(Run(L"Iroda", {{kCentralCaption, Answer{{IDNO}}}, {L"Folionex", Answer{{IDOK}}}}), 0u); // "Letöltés"
     EXPECT_EQ(shown, (std::vector<std::wstring>{kCentralCaption, L"Folionex"}));
     EXPECT_EQ(Number(L"Iroda", L"Online"), 0u) << "switched off before the restore runs";
@@ -314,7 +315,7 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
         shown.clear();
         sawMainWindow = false;
         SetValue(L"Iroda", L"Online", 0);
-        SetString(L"Iroda", L"Server", kUnreachableService);
+        SetText(L"Iroda", L"Server", kUnreachableService);
         if (c.stored) {
             HKEY h;
             ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, CString(kAppKey) + L"\\Iroda", 0, NULL, 0, KEY_WRITE, NULL,
@@ -363,6 +364,51 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
         EXPECT_EQ(stored, c.storedAfter);
         EXPECT_FALSE(sawMainWindow);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The background worker at exit, against the web-service stand-in (run as
+// ctest's startup_worker_test, which holds the stand-in's ports)
+
+class StartupWorkerTest : public StartupTest
+{
+protected:
+    void SetUp() override
+    {
+        StartupTest::SetUp();
+        ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer on 127.0.0.1:80";
+    }
+    void TearDown() override
+    {
+        StandIn(L"/_control/reset");
+        StartupTest::TearDown();
+    }
+};
+
+// The update check hangs on a service that does not answer: closing the
+// main window cuts it short, and the worker has ended before the program
+// frees what it reads.
+TEST_F(StartupWorkerTest, ClosingDuringAStalledCheckEndsWithinSeconds)
+{
+    ASSERT_TRUE(StandIn(L"/_control/fault", "path=/VApi/Check.aspx\nmode=stall\nafter=-1\nseconds=30\n"));
+    CentralCases(2);
+    SetText(L"Iroda", L"Server", L"http://127.0.0.1/");
+    SetValue(L"Iroda", L"OMBackupFrequency", 0); // no reminder, no schedule
+    readyToClose = [] {
+        for (const StandInRequest& r : StandInRequests())
+            if (r.path == "/VApi/Check.aspx")
+                return true;
+        return false;
+    };
+    EXPECT_EQ(Run(L"Iroda"), 0u);
+    ASSERT_NE(closedAt, 0u) << "the update check never reached the service";
+    ASSERT_NE(endedAt, 0u);
+    EXPECT_LT(endedAt - closedAt, 10000u) << "the exit waited for the stalled service";
+    auto log = LogTexts(L"Iroda");
+    auto at = [&](const std::wstring& line) { return std::find(log.begin(), log.end(), line) - log.begin(); };
+    EXPECT_LT(at(L"BackgroundProcess - CheckVersion"), at(L"Background process finished."));
+    EXPECT_LT(at(L"Background process finished."), at(L"Exit instance"));
+    EXPECT_EQ(log.back(), L"Exit instance");
 }
 
 } // namespace

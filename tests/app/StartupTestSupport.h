@@ -172,7 +172,7 @@ protected:
         RegCloseKey(h);
     }
 
-    void SetString(LPCWSTR key, LPCWSTR name, LPCWSTR value)
+    void SetText(LPCWSTR key, LPCWSTR name, LPCWSTR value)
     {
         HKEY h;
         CString path = CString(kAppKey) + L"\\" + key;
@@ -260,6 +260,7 @@ protected:
         std::set<HWND> closed;
         while (GetTickCount() - start < 60000) {
             if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
+                endedAt = GetTickCount();
                 GetExitCodeProcess(pi.hProcess, &code);
                 break;
             }
@@ -267,12 +268,15 @@ protected:
             EnumWindows(CollectWindow, (LPARAM)&data);
             for (HWND h : data.windows) {
                 if (ClassOf(h) == L"Folionex") {
-                    // The main window: the user closes it once it stands.
+                    // The main window: the user closes it once it stands
+                    // (or once the test says so).
                     if (!seen.count(h)) {
                         seen[h] = GetTickCount();
                         sawMainWindow = true;
-                    } else if (GetTickCount() - seen[h] > 500 && !closed.count(h)) {
+                    } else if (!closed.count(h) &&
+                               (readyToClose ? readyToClose() : GetTickCount() - seen[h] > 500)) {
                         closed.insert(h);
+                        closedAt = GetTickCount();
                         PostMessageW(h, WM_CLOSE, 0, 0);
                     }
                     continue;
@@ -338,6 +342,9 @@ protected:
     CString exe;
     std::vector<std::wstring> shown;
     bool sawMainWindow = false;
+    // When set, Run closes the main window once this answers true.
+    std::function<bool()> readyToClose;
+    DWORD closedAt = 0, endedAt = 0; // ticks: the close request, the program's end
 };
 
 } // namespace startup_test

@@ -1,20 +1,27 @@
 // The background worker against the web-service stand-in (ctest fixture
-// "webservice", 127.0.0.1:80): the update check's body and replies, the
-// schedule of the backup and the synchronisation, and the worker's lifetime.
+// "webservice", 127.0.0.1:80) and the test SQL server: the update check's
+// body and replies, the schedule of the backup and the synchronisation, and
+// the worker's lifetime.
 // The worker posts to a plain main window of this thread; its messages are
 // read from the queue once the worker has ended.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
+#include "foundation/Conversions.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
 #include "online/BackgroundProcess.h"
+#include "storage/ConnectionManagerSqlServer.h"
+#include "storage/DatabaseContext.h"
+#include "storage/UgyiratStore.h"
 #include "support/TestSupport.h"
 #include "support/WebServiceControl.h"
 #include "support/WindowDriver.h"
 #include "../afx/WindowTestSupport.h"
+#include "../storage/StorageTestSupport.h"
+#include "TestSqlServer.h"
 
 namespace {
 
@@ -197,92 +204,218 @@ INSTANTIATE_TEST_SUITE_P(Replies, CheckReplyTest, ::testing::ValuesIn(kCheckCase
                          [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
-// The schedule
+// The schedule, over a register of the test SQL server (working online) or of
+// the local backup file loaded from it (working offline). The scheduled
+// backup uploads to the stand-in; the synchronisation restores from it.
 
 struct ScheduleCase
 {
     const char* name;
     bool online;       // else the store works from the backup file
     int frequency;     // "OMBackupFrequency", -1: not written
-    int daysBack;      // "OMLastBackup" so many UTC days back, -1: 0
+    int daysBack;      // "OMLastBackup" so many UTC days back, -1: not written
     bool password;
-    std::vector<std::wstring> texts; // the status texts of the pass
-    std::vector<std::wstring> logged; // log lines between the start and the end
+    int uploadStatus;  // 0: the stand-in takes the upload; else it answers with this status
+    std::vector<std::wstring> texts;  // the worker's own status texts of the pass
+    std::vector<std::wstring> logged; // the worker's own log lines of the pass
     std::vector<int> locks;
+    bool uploaded;     // an upload reached the service
+    bool recorded;     // "OMLastBackup" holds the time of this pass
 };
 
-class ScheduleTest : public BackgroundProcessTest, public ::testing::WithParamInterface<ScheduleCase>
+class WorkerRegisterTest : public BackgroundProcessTest
+{
+protected:
+    void SetUp() override
+    {
+        BackgroundProcessTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
+        comStarted = true;
+        settings.WriteProfileString(L"AccountId", L"iroda-1");
+        settings.SetMainWindow(&mainWnd);
+        context.reset(new CDatabaseContext);
+        context->m_pConnection->LoadSettings();
+        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
+        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
+        ASSERT_TRUE(store().LoadFromDatabase());
+        ASSERT_TRUE(store().Insert(MakeRecord(2024, 1, L"Kovács Ödön", L"Űrhajó Kft.")));
+        ASSERT_TRUE(store().Insert(MakeRecord(2024, 2, L"Tóth Ágnes")));
+        ASSERT_TRUE(store().Insert(MakeRecord(2025, 7, L"Nagy Péter", L"Szabó Éva")));
+    }
+    void TearDown() override
+    {
+        context.reset();
+        settings.SetMainWindow(NULL);
+        if (comStarted)
+            CoUninitialize();
+        BackgroundProcessTest::TearDown();
+    }
+
+    CUgyiratStore& store() { return *context->m_pStore; }
+
+    void GoOffline()
+    {
+        ASSERT_TRUE(store().CreateBackup());
+        context->m_pConnection->SetOnline(false);
+        ASSERT_TRUE(store().LoadFromBackup());
+    }
+
+    size_t UploadsSeen()
+    {
+        size_t n = 0;
+        for (const StandInRequest& r : StandInRequests())
+            n += r.method == "POST" && r.path == "/VApi/UploadDB.aspx";
+        return n;
+    }
+
+    oledb_standin::CTestSqlServer server;
+    std::unique_ptr<CDatabaseContext> context;
+    bool comStarted = false;
+};
+
+class ScheduleTest : public WorkerRegisterTest, public ::testing::WithParamInterface<ScheduleCase>
 {
 };
 
 const wchar_t kCheckingBackup[] = L"On-line mentés ellenőrzése";
 const wchar_t kBackupNotDue[] = L"On-line mentés jelenleg nem szükséges";
 const wchar_t kBackupRuns[] = L"On-line mentés végrehajtása";
+const wchar_t kBackupDone[] = L"On-line mentés végrehajtva";
 const wchar_t kBackupFailed[] = L"On-line mentés közben hiba történt!";
 const wchar_t kSyncRuns[] = L"Szinkronizálás: módosítások letöltése";
+const wchar_t kSyncDone[] = L"Szinkronizálás végrehajtva";
 const wchar_t kSyncFailed[] = L"Szinkronizálás nem sikerült!";
 const wchar_t kBackupStep[] = L"BackgroundProcess - online backup";
 const wchar_t kBackupPerformed[] = L"Performing on-line backup";
-const wchar_t kBackupStub[] = L"Scheduled online backup: not part of this build";
+const wchar_t kBackupDoneLog[] = L"On-line backup executed successfully.";
 const wchar_t kBackupFailedLog[] = L"On-line backup failed!";
 const wchar_t kSyncPerformed[] = L"Performing remote syncronization";
-const wchar_t kSyncStub[] = L"Scheduled synchronisation: not part of this build";
+const wchar_t kSyncDoneLog[] = L"Remote syncronization finished successfully";
 const wchar_t kSyncFailedLog[] = L"Remote syncronization failed!";
+
+// Only what the worker itself says: the transfers it starts report and log
+// on their own.
+std::vector<std::wstring> WorkersOwn(const std::vector<std::wstring>& all, std::initializer_list<LPCWSTR> words)
+{
+    std::vector<std::wstring> own;
+    for (const std::wstring& item : all)
+        for (LPCWSTR word : words)
+            if (item == word)
+                own.push_back(item);
+    return own;
+}
 
 TEST_P(ScheduleTest, RunsTheDueStep)
 {
     const ScheduleCase& c = GetParam();
+    if (!c.online) {
+        ASSERT_NO_FATAL_FAILURE(GoOffline());
+    }
     if (c.frequency != -1)
         settings.WriteProfileInt(L"OMBackupFrequency", c.frequency);
+    const int earlier = c.daysBack >= 0 ? (int)time(NULL) - c.daysBack * 86400 : -1;
     if (c.daysBack >= 0)
-        settings.WriteProfileInt(L"OMLastBackup", (int)time(NULL) - c.daysBack * 86400);
+        settings.WriteProfileInt(L"OMLastBackup", earlier);
     if (c.password)
         settings.SetOnlineBackupPassword(L"titok");
+    if (c.uploadStatus) {
+        ASSERT_TRUE(StandInReply("/VApi/UploadDB.aspx", c.uploadStatus, "ErrorCode=9\n"));
+    }
     BackgroundProcess::SetCheckVersionCalls(1); // this process has checked
+    const int before = (int)time(NULL);
     Posted posted = RunWorker(c.online, !c.online);
-    EXPECT_EQ(c.texts, posted.texts);
+    const int after = (int)time(NULL);
+
+    EXPECT_EQ(c.texts, WorkersOwn(posted.texts, {kCheckingBackup, kBackupNotDue, kBackupRuns, kBackupDone,
+                                                 kBackupFailed, kSyncRuns, kSyncDone, kSyncFailed}));
     EXPECT_EQ(c.locks, posted.locks);
     EXPECT_TRUE(posted.completed);
-    std::vector<std::wstring> lines = Log();
     std::vector<std::wstring> between;
     bool inside = false;
-    for (const std::wstring& line : lines) {
+    for (const std::wstring& line : Log()) {
         if (line == L"Background process finished.")
             break;
         if (inside)
             between.push_back(line);
         inside = inside || line == L"Background process started.";
     }
-    EXPECT_EQ(c.logged, between);
-    // Nothing reaches the service in a pass without the check.
-    EXPECT_TRUE(StandInRequests().empty());
+    EXPECT_EQ(c.logged, WorkersOwn(between, {kBackupStep, kBackupPerformed, kBackupDoneLog, kBackupFailedLog,
+                                             kSyncPerformed, kSyncDoneLog, kSyncFailedLog}));
+    EXPECT_EQ(c.uploaded ? 1u : 0u, UploadsSeen());
+    EXPECT_EQ(0u, ChecksSeen());
+    const int last = settings.GetProfileInt(L"OMLastBackup", -1);
+    if (c.recorded) {
+        EXPECT_GE(last, before);
+        EXPECT_LE(last, after);
+    } else {
+        EXPECT_EQ(earlier, last);
+    }
 }
 
 const ScheduleCase kScheduleCases[] = {
-    {"WeeklySixDaysAgo", true, 2, 6, true, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}},
-    {"WeeklySevenDaysAgo", true, 2, 7, true, {kCheckingBackup, kBackupRuns, kBackupFailed},
-     {kBackupStep, kBackupPerformed, kBackupStub, kBackupFailedLog}, {0, 1, 1}},
-    {"DailyYesterday", true, 1, 1, true, {kCheckingBackup, kBackupRuns, kBackupFailed},
-     {kBackupStep, kBackupPerformed, kBackupStub, kBackupFailedLog}, {0, 1, 1}},
-    {"DailyToday", true, 1, 0, true, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}},
-    {"MonthlyNeverBackedUp", true, 3, -1, true, {kCheckingBackup, kBackupRuns, kBackupFailed},
-     {kBackupStep, kBackupPerformed, kBackupStub, kBackupFailedLog}, {0, 1, 1}},
-    {"MonthlyThirtyDaysAgo", true, 3, 30, true, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}},
-    {"OddFrequencyNeverDue", true, 5, 400, true, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}},
-    {"OddFrequencyFirstTime", true, 31, -1, true, {kCheckingBackup, kBackupRuns, kBackupFailed},
-     {kBackupStep, kBackupPerformed, kBackupStub, kBackupFailedLog}, {0, 1, 1}},
-    {"NoPassword", true, 1, -1, false, {}, {kBackupStep}, {1}},
-    {"NoSchedule", true, -1, -1, true, {}, {kBackupStep}, {1}},
-    {"SyncOnlineRunsNeither", true, 34, 7, true, {}, {kBackupStep}, {1}},
-    {"SyncWeeklySevenDaysAgo", false, 34, 7, true, {kSyncRuns, kSyncFailed},
-     {kBackupStep, kSyncPerformed, kSyncStub, kSyncFailedLog}, {0, 1, 1}},
-    {"SyncWeeklySixDaysAgo", false, 34, 6, true, {}, {kBackupStep, kSyncPerformed}, {1}},
-    {"SyncNoPassword", false, 33, -1, false, {}, {kBackupStep}, {1}},
-    {"BackupOfflineRunsNeither", false, 2, 7, true, {}, {kBackupStep}, {1}},
+    {"WeeklySixDaysAgo", true, 2, 6, true, 0, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}, false, false},
+    {"WeeklySevenDaysAgo", true, 2, 7, true, 0, {kCheckingBackup, kBackupRuns, kBackupDone},
+     {kBackupStep, kBackupPerformed, kBackupDoneLog}, {0, 1, 1}, true, true},
+    {"DailyYesterday", true, 1, 1, true, 0, {kCheckingBackup, kBackupRuns, kBackupDone},
+     {kBackupStep, kBackupPerformed, kBackupDoneLog}, {0, 1, 1}, true, true},
+    {"DailyToday", true, 1, 0, true, 0, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}, false, false},
+    {"MonthlyNeverBackedUp", true, 3, -1, true, 0, {kCheckingBackup, kBackupRuns, kBackupDone},
+     {kBackupStep, kBackupPerformed, kBackupDoneLog}, {0, 1, 1}, true, true},
+    {"MonthlyThirtyDaysAgo", true, 3, 30, true, 0, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}, false,
+     false},
+    {"OddFrequencyNeverDue", true, 5, 400, true, 0, {kCheckingBackup, kBackupNotDue}, {kBackupStep}, {1}, false,
+     false},
+    {"OddFrequencyFirstTime", true, 31, -1, true, 0, {kCheckingBackup, kBackupRuns, kBackupDone},
+     {kBackupStep, kBackupPerformed, kBackupDoneLog}, {0, 1, 1}, true, true},
+    {"UploadRefused", true, 1, 1, true, 500, {kCheckingBackup, kBackupRuns, kBackupFailed},
+     {kBackupStep, kBackupPerformed, kBackupFailedLog}, {0, 1, 1}, true, false},
+    {"NoPassword", true, 1, -1, false, 0, {}, {kBackupStep}, {1}, false, false},
+    {"NoSchedule", true, -1, -1, true, 0, {}, {kBackupStep}, {1}, false, false},
+    {"SyncOnlineRunsNeither", true, 34, 7, true, 0, {}, {kBackupStep}, {1}, false, false},
+    // No backup of the account lies on the service: the synchronisation
+    // runs and fails, and the backup file stays as it was.
+    {"SyncWeeklySevenDaysAgo", false, 34, 7, true, 0, {kSyncRuns, kSyncFailed},
+     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false},
+    {"SyncNeverSynchronised", false, 33, -1, true, 0, {kSyncRuns, kSyncFailed},
+     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false},
+    {"SyncWeeklySixDaysAgo", false, 34, 6, true, 0, {}, {kBackupStep, kSyncPerformed}, {1}, false, false},
+    {"SyncNoPassword", false, 33, -1, false, 0, {}, {kBackupStep}, {1}, false, false},
+    {"BackupOfflineRunsNeither", false, 2, 7, true, 0, {}, {kBackupStep}, {1}, false, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Frequencies, ScheduleTest, ::testing::ValuesIn(kScheduleCases),
                          [](const ::testing::TestParamInfo<ScheduleCase>& info) { return info.param.name; });
+
+// The scheduled backup reads the central table through a connection of its
+// own on the worker thread: a read of the store's table that the UI thread
+// has under way goes on undisturbed, and the backup holds every case.
+TEST_F(WorkerRegisterTest, TheScheduledExportLeavesTheStoresTableAlone)
+{
+    settings.WriteProfileInt(L"OMBackupFrequency", 1);
+    settings.SetOnlineBackupPassword(L"titok");
+    BackgroundProcess::SetCheckVersionCalls(1);
+    CRDBTable* table = store().GetTable();
+    ASSERT_TRUE(table->OpenSelect());
+    ASSERT_TRUE(table->MoveNext());
+    RunWorker(true, false);
+    int rows = 1;
+    while (table->MoveNext())
+        ++rows;
+    EXPECT_FALSE(table->ReadFailed());
+    table->Close();
+    EXPECT_EQ(3, rows);
+    EXPECT_EQ(1u, UploadsSeen());
+    EXPECT_TRUE(Logged(kBackupDoneLog));
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CString xml;
+    xml.Format(L"%sdb_2_%d%02d%02d.xml", (LPCWSTR)settings.GetDataFolder(), now.wYear, now.wMonth, now.wDay);
+    const std::string bytes = ReadFileBytes(xml);
+    for (LPCWSTR name : {L"Kovács Ödön", L"Tóth Ágnes", L"Nagy Péter"})
+        EXPECT_NE(std::string::npos, bytes.find(WideToUtf8(name).GetString())) << WideToUtf8(name).GetString();
+}
 
 TEST(BackgroundProcessDue, ComparesUtcCalendarDays)
 {
