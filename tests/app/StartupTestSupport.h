@@ -163,32 +163,26 @@ protected:
             RemoveDataFolder(key);
     }
 
-    void SetValue(LPCWSTR key, LPCWSTR name, DWORD value)
+    // A value of the instance's key, the key made when missing.
+    void SetRegValue(LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size)
     {
         HKEY h;
         CString path = CString(kAppKey) + L"\\" + key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
-        RegSetValueExW(h, name, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
+        RegSetValueExW(h, name, 0, type, (const BYTE*)data, size);
         RegCloseKey(h);
     }
 
+    void SetValue(LPCWSTR key, LPCWSTR name, DWORD value) { SetRegValue(key, name, REG_DWORD, &value, sizeof(value)); }
+
+    // A text value (null name: the default value).
     void SetText(LPCWSTR key, LPCWSTR name, LPCWSTR value)
     {
-        HKEY h;
-        CString path = CString(kAppKey) + L"\\" + key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
-        RegSetValueExW(h, name, 0, REG_SZ, (const BYTE*)value, (DWORD)(wcslen(value) + 1) * 2);
-        RegCloseKey(h);
+        SetRegValue(key, name, REG_SZ, value, (DWORD)(wcslen(value) + 1) * 2);
     }
 
-    void AddInstance(LPCWSTR key, LPCWSTR displayName)
-    {
-        HKEY h;
-        CString path = CString(kAppKey) + L"\\" + key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
-        RegSetValueExW(h, NULL, 0, REG_SZ, (const BYTE*)displayName, (DWORD)(wcslen(displayName) + 1) * 2);
-        RegCloseKey(h);
-    }
+    // The instance's key with its display name as the default value.
+    void AddInstance(LPCWSTR key, LPCWSTR displayName) { SetText(key, NULL, displayName); }
 
     CString Value(LPCWSTR key, LPCWSTR name)
     {

@@ -15,6 +15,7 @@
 #include <vector>
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
+#include "OnlineTestSupport.h"
 #include "TestSqlServer.h"
 #include "TransferTestSupport.h"
 #include "foundation/Conversions.h"
@@ -36,9 +37,7 @@ namespace {
 using namespace testing_support;
 using oledb_standin::CTestSqlServer;
 
-const wchar_t kAccount[] = L"kovács+iroda";
-const wchar_t kPassword[] = L"titok jelszó";
-const int kEarlierBackup = 12345;
+using namespace online_test;
 
 const wchar_t kCaptionDownload[] = L"On-line mentés letöltése";
 const wchar_t kCaptionLoad[] = L"On-line mentés betöltése";
@@ -126,52 +125,21 @@ Step Message(LPCWSTR text)
             }};
 }
 
-class OnlineRestoreTest : public ::testing::Test
+class OnlineRestoreTest : public COnlineRegisterTest
 {
 public:
-    OnlineRestoreTest() : env(L"OnlineRestoreTest") {}
+    OnlineRestoreTest() : COnlineRegisterTest(L"OnlineRestoreTest") {}
 
-    void SetUp() override
+    // Since the backup: one case added, one edited, one deleted, one state switched.
+    void ChangeRegister()
     {
-        ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer";
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
-        window_test::InitOnce();
-        context.reset(new CDatabaseContext);
-        context->m_pConnection->LoadSettings();
-        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
-        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
-        CAppSettings& settings = env.Settings();
-        settings.WriteProfileString(L"Server", L"http://127.0.0.1/");
-        settings.WriteProfileString(L"AccountId", kAccount);
-        settings.SetOnlineBackupPassword(kPassword);
-        settings.WriteProfileInt(L"OMLastBackup", kEarlierBackup);
-
-        CUgyiratRecord active = MakeRecord(2024, 1, L"Kovács Ödön", L"Űrhajó Kft.", L"Polgári", L"\"sürgős\"",
-                                           L"+2025.01.15. tárgyalás");
-        active.Allapot = 1;
-        CopyField(active.CC, L"\"B\" 12");
-        ASSERT_TRUE(store().Insert(active));
-        ASSERT_TRUE(store().Insert(MakeRecord(2024, 2, L"Tóth Ágnes", L"", L"Büntető")));
-        CUgyiratRecord third = MakeRecord(2025, 7, L"Nagy Péter", L"Szabó Éva", L"Munkajogi", L"", L"");
-        third.Allapot = 1;
-        ASSERT_TRUE(store().Insert(third));
-
-        HWND hwnd = CreateWindowExW(0, window_test::kPlainWindowClass, L"Főablak", WS_OVERLAPPEDWINDOW, 0, 0, 300,
-                                    200, NULL, NULL, NULL, NULL);
-        ASSERT_TRUE(hwnd);
-        parent.Attach(hwnd);
+        ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
+        CUgyiratRecord edited = *store().Find(MakeUgyiratKey(2024, 2));
+        CopyField(edited.UgyfelNeve, L"Tóth Ágnes dr.");
+        ASSERT_TRUE(store().Update(MakeUgyiratKey(2024, 2), edited));
+        ASSERT_TRUE(store().Delete(MakeUgyiratKey(2025, 7)));
+        store().SetAllapot(2024, 1, 0);
     }
-
-    void TearDown() override
-    {
-        if (parent.GetSafeHwnd())
-            DestroyWindow(parent.Detach());
-        context.reset();
-        CoUninitialize();
-    }
-
-    CUgyiratStore& store() { return *context->m_pStore; }
-    int LastBackup() { return env.Settings().GetProfileInt(L"OMLastBackup", -1); }
 
     Snapshot Central()
     {
@@ -245,10 +213,6 @@ public:
         return result;
     }
 
-    CStorageEnvironment env;
-    CTestSqlServer server;
-    std::unique_ptr<CDatabaseContext> context;
-    CWnd parent;
     std::vector<std::wstring> shownTitles;
 };
 
@@ -260,13 +224,7 @@ TEST_F(OnlineRestoreTest, RoundTripIntoTheCentralDatabase)
     const Snapshot backup = BackUp();
     ASSERT_EQ(backup.size(), 3u);
 
-    // Changed since: one added, one edited, one deleted, one state switched.
-    ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
-    CUgyiratRecord edited = *store().Find(MakeUgyiratKey(2024, 2));
-    CopyField(edited.UgyfelNeve, L"Tóth Ágnes dr.");
-    ASSERT_TRUE(store().Update(MakeUgyiratKey(2024, 2), edited));
-    ASSERT_TRUE(store().Delete(MakeUgyiratKey(2025, 7)));
-    store().SetAllapot(2024, 1, 0);
+    ChangeRegister();
     ASSERT_NE(Central(), backup);
 
     CString counts;
@@ -312,12 +270,7 @@ TEST_F(OnlineRestoreTest, RoundTripIntoTheCentralDatabase)
 TEST_F(OnlineRestoreTest, ThePreviewShowsTheChangesAndGoesOnOrKeeps)
 {
     const Snapshot backup = BackUp();
-    ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
-    CUgyiratRecord edited = *store().Find(MakeUgyiratKey(2024, 2));
-    CopyField(edited.UgyfelNeve, L"Tóth Ágnes dr.");
-    ASSERT_TRUE(store().Update(MakeUgyiratKey(2024, 2), edited));
-    ASSERT_TRUE(store().Delete(MakeUgyiratKey(2025, 7)));
-    store().SetAllapot(2024, 1, 0);
+    ChangeRegister();
     const Snapshot central = Central(), map = Of(store().m_records);
     const std::multiset<std::wstring> wantRows = {
         L"7/2025 új adat",        L"8/2025 törlendő",       L"2/2024 módosul (új)",

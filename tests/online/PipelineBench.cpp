@@ -8,6 +8,7 @@
 //                             download, unzip, decrypt, read, write
 #include <windows.h>
 #include <psapi.h>
+#include "BenchSupport.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
@@ -26,22 +27,6 @@
 namespace {
 
 const wchar_t kPassword[] = L"titok jelszó";
-
-double Now()
-{
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
-double PeakMegabytes()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 double FileMegabytes(LPCWSTR path)
 {
