@@ -474,10 +474,22 @@ void CVelindoDlg::RefreshList()
 
     CUgyiratStore* store = Store();
     if (store) {
-        for (auto it = store->m_records.rbegin(); it != store->m_records.rend(); ++it) {
-            const CUgyiratRecord& record = it->second;
-            if (PassesFilter(record, filter, m_strCutOff) && PassesSearch(record, termList))
-                m_list.AddKey(it->first);
+        // The search reads the store's lowered copy of the searched texts
+        // (made for the first search); without terms it is walked when it
+        // is at hand, else (or without memory for it) the map itself.
+        const CUgyiratSearchIndex* index = store->SearchIndex(!termList.empty());
+        if (index) {
+            index->Search(termList, [&](int key, const CUgyiratRecord& record) {
+                if (PassesFilter(record, filter, m_strCutOff))
+                    m_list.AddKey(key);
+            });
+        } else {
+            const CUgyiratStore::RecordMap& records = store->m_records;
+            for (auto it = records.rbegin(); it != records.rend(); ++it) {
+                const CUgyiratRecord& record = it->second;
+                if (PassesFilter(record, filter, m_strCutOff) && PassesSearch(record, termList))
+                    m_list.AddKey(it->first);
+            }
         }
     }
     m_list.SetSearchTerms(terms.c_str());

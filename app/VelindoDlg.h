@@ -52,8 +52,10 @@ public:
     // The case list's font back to its initial height (the options dialog).
     void ResetListFont();
 
-    // The search and the filters, without a window; the lowering is the
-    // case list's (CVelindoListCtrl::LowerChar), which highlights the terms.
+    // The search and the filters, without a window; the lowering is the one
+    // of the store's search index and of the case list's highlight
+    // (LowerSearchChar). PassesSearch reads the record itself: the rule the
+    // index follows (RefreshList walks the index).
     // Terms of a search text: each lowered and terminated, the list ended by
     // a second terminator (so the result holds embedded zeros).
     static std::wstring BuildSearchTerms(LPCWSTR text);

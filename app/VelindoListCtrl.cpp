@@ -297,32 +297,9 @@ CString CVelindoListCtrl::FormatDeadlineDate(__int64 date)
     return text;
 }
 
-namespace {
-
-// The lowering of the characters below U+0180 (every other one stays).
-struct CLowerTable
-{
-    WCHAR map[0x180];
-    CLowerTable()
-    {
-        for (int c = 0; c < 0x180; ++c)
-            map[c] = (WCHAR)c;
-        for (int c = L'A'; c <= L'Z'; ++c)
-            map[c] = (WCHAR)(c + (L'a' - L'A'));
-        static const WCHAR pairs[][2] = {{0x00C1, 0x00E1}, {0x00C9, 0x00E9}, {0x00CD, 0x00ED},
-                                         {0x00D3, 0x00F3}, {0x00D6, 0x00F6}, {0x0150, 0x0151},
-                                         {0x00DA, 0x00FA}, {0x00DC, 0x00FC}, {0x0170, 0x0171}};
-        for (const auto& p : pairs)
-            map[p[0]] = p[1];
-    }
-};
-const CLowerTable g_lower;
-
-} // namespace
-
 WCHAR CVelindoListCtrl::LowerChar(WCHAR c)
 {
-    return c < 0x180 ? g_lower.map[c] : c;
+    return LowerSearchChar(c);
 }
 
 void CVelindoListCtrl::FindTermRanges(CTermRanges& table, LPCWSTR term)

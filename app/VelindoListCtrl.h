@@ -112,7 +112,8 @@ public:
     static bool ParseDeadlines(LPCWSTR text, std::vector<CListDeadline>& out);
     // "%d. %02d. %02d." of the local date.
     static CString FormatDeadlineDate(__int64 date);
-    // The lowering of the search: A-Z and the Hungarian accented capitals.
+    // The lowering of the search: A-Z and the Hungarian accented capitals
+    // (LowerSearchChar, the one the store's search index uses).
     static WCHAR LowerChar(WCHAR c);
     static void FindTermRanges(CTermRanges& table, LPCWSTR term);
     // The font height after one step (or the reset).

@@ -33,23 +33,16 @@ const char CtUgyirat_Sqlite::kUpdateSql[] =
 
 namespace {
 
-const char kBlanks[] = " \t\n\v\f\r";
+// Blank, tab, line feed, vertical tab, form feed, carriage return.
+inline bool IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string ToAnsi(LPCWSTR text)
 {
     CStringA a(text);
     return std::string(a.GetString(), a.GetLength());
-}
-
-void TrimBytes(std::string& s)
-{
-    size_t b = s.find_first_not_of(kBlanks);
-    if (b == std::string::npos) {
-        s.clear();
-        return;
-    }
-    size_t e = s.find_last_not_of(kBlanks);
-    s = s.substr(b, e - b + 1);
 }
 
 // A column read as text and taken as a decimal number; NULL and non-numbers are 0.
@@ -231,24 +224,82 @@ void CtUgyirat_Sqlite::Close()
     m_stmt = NULL;
     m_db = NULL;
     m_inTransaction = false;
+    std::vector<unsigned short>().swap(m_ansiBytes);
 }
 
 bool CtUgyirat_Sqlite::BindRecord(const CUgyiratRecord& record)
 {
-    m_bound[0] = ToAnsi(record.UgyfelNeve);
-    m_bound[1] = ToAnsi(record.EllenfelNeve);
-    m_bound[2] = ToAnsi(record.UgyJellege);
-    m_bound[3] = ToAnsi(record.Megjegyzes);
-    m_bound[4] = ToAnsi(record.CC);
-    m_bound[5] = ToAnsi(record.Hataridok);
-    for (int i = 0; i < 4; ++i)
-        TrimBytes(m_bound[i]);
+    const LPCWSTR texts[6] = {record.UgyfelNeve, record.EllenfelNeve, record.UgyJellege,
+                              record.Megjegyzes, record.CC, record.Hataridok};
     bool ok = sqlite3_bind_int(m_stmt, 1, record.Ev) == SQLITE_OK;
     ok = ok && sqlite3_bind_int(m_stmt, 2, record.Nr) == SQLITE_OK;
     ok = ok && sqlite3_bind_int(m_stmt, 3, record.Allapot) == SQLITE_OK;
-    for (int i = 0; i < 6 && ok; ++i)
-        ok = sqlite3_bind_text(m_stmt, 4 + i, m_bound[i].data(), (int)m_bound[i].size(), SQLITE_STATIC) == SQLITE_OK;
+    for (int i = 0; i < 6 && ok; ++i) {
+        const char* text = NULL;
+        int length = 0;
+        m_bound[i].Convert(texts[i], m_ansiBytes.empty() ? NULL : &m_ansiBytes, &text, &length);
+        // The names and the remark lose their blanks at both ends.
+        if (i < 4) {
+            while (length > 0 && IsBlank(*text)) {
+                ++text;
+                --length;
+            }
+            while (length > 0 && IsBlank(text[length - 1]))
+                --length;
+        }
+        ok = sqlite3_bind_text(m_stmt, 4 + i, text, length, SQLITE_STATIC) == SQLITE_OK;
+    }
     return ok;
+}
+
+void CtUgyirat_Sqlite::CAnsiText::Convert(LPCWSTR text, std::vector<unsigned short>* cache, const char** bytes,
+                                          int* length)
+{
+    int chars = (int)wcslen(text);
+    if (cache && chars < (int)sizeof(m_buffer)) {
+        // A single-byte code page: character by character through the
+        // bytes the code page gave each character the first time.
+        int i = 0;
+        for (; i < chars; ++i) {
+            WCHAR c = text[i];
+            if (c >= 0xD800 && c <= 0xDFFF)
+                break;  // half of a pair: the general way
+            unsigned short& b = (*cache)[c];
+            if (b == kUnknownByte) {
+                char one[4];
+                int n = WideCharToMultiByte(CP_THREAD_ACP, 0, &c, 1, one, sizeof(one), NULL, NULL);
+                b = n == 1 ? (unsigned char)one[0] : kNoByte;
+            }
+            if (b == kNoByte)
+                break;
+            m_buffer[i] = (char)b;
+        }
+        if (i == chars) {
+            m_buffer[chars] = 0;
+            *bytes = m_buffer;
+            *length = chars;
+            return;
+        }
+    }
+    int n = 0;
+    if (chars > 0) {
+        n = WideCharToMultiByte(CP_THREAD_ACP, 0, text, chars, m_buffer, sizeof(m_buffer), NULL, NULL);
+        if (n <= 0) {
+            // More bytes than the buffer holds (a code page of long
+            // sequences): converted the general way.
+            n = 0;
+            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+                CStringA a(text);
+                m_long.assign(a.GetString(), a.GetLength());
+                *bytes = m_long.data();
+                *length = (int)m_long.size();
+                return;
+            }
+        }
+    }
+    m_buffer[n] = 0;
+    *bytes = m_buffer;
+    *length = n;
 }
 
 bool CtUgyirat_Sqlite::Insert(const CUgyiratRecord& record)
@@ -348,10 +399,19 @@ bool CtUgyirat_Sqlite::CreateDatabaseAt(LPCWSTR path)
     return ok;
 }
 
-bool CtUgyirat_Sqlite::BeginBulkInsert()
+bool CtUgyirat_Sqlite::BeginBulkInsert(bool newFile)
 {
     if (!OpenStored(SQLITE_OPEN_READWRITE))
         return false;
+    // A new file that is thrown away unless its commit succeeds needs no
+    // rollback journal; the commit still waits until the file is on disk.
+    if (newFile)
+        sqlite3_exec(m_db, "PRAGMA journal_mode = OFF", NULL, NULL, NULL);
+    // Many rows: in a single-byte code page each character's byte is asked
+    // for once.
+    CPINFO info;
+    if (GetCPInfo(CP_THREAD_ACP, &info) && info.MaxCharSize == 1)
+        m_ansiBytes.assign(0x10000, kUnknownByte);
     if (!Prepare(kInsertSql))
         return false;
     sqlite3_exec(m_db, "BEGIN TRANSACTION", NULL, NULL, NULL);

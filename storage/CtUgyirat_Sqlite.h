@@ -2,6 +2,7 @@
 // the thread's ANSI code page, written in bulk and read whole.
 #pragma once
 #include <string>
+#include <vector>
 #include "storage/RDBTable.h"
 
 struct sqlite3;
@@ -48,7 +49,9 @@ public:
     bool CreateDatabase();
     // The same at another path (a file written before it replaces the backup).
     bool CreateDatabaseAt(LPCWSTR path);
-    bool BeginBulkInsert();
+    // newFile: the file was just created and is deleted unless the bulk
+    // insert commits (it is written without a rollback journal).
+    bool BeginBulkInsert(bool newFile = false);
     // Commits the bulk insert; false when the commit failed.
     bool EndBulkInsert();
 
@@ -67,6 +70,24 @@ private:
     sqlite3_stmt* m_stmt;
     bool m_inTransaction;
     bool m_readFailed;
+    // A text in the thread's ANSI code page, converted without allocating
+    // (a text of at most 1024 characters fits the buffer in any code page
+    // of at most three bytes per character).
+    class CAnsiText
+    {
+    public:
+        // cache: the bytes of the characters of a single-byte code page
+        // (kUnknownByte until asked for), or null.
+        void Convert(LPCWSTR text, std::vector<unsigned short>* cache, const char** bytes, int* length);
+
+    private:
+        char m_buffer[3 * 1024 + 4];
+        std::string m_long;
+    };
     // The converted texts bound to the statement; SQLite does not copy them.
-    std::string m_bound[6];
+    CAnsiText m_bound[6];
+    // Inside a bulk insert under a single-byte code page: each UTF-16
+    // character's byte, filled as characters occur.
+    enum { kUnknownByte = 0xFFFF, kNoByte = 0xFFFE };
+    std::vector<unsigned short> m_ansiBytes;
 };

@@ -38,6 +38,9 @@ void CUgyiratStore::AddNames(const CUgyiratRecord& record)
 // handler runs, the old map stays.
 bool CUgyiratStore::LoadFromDatabase()
 {
+    // The search's copy of the texts goes first, so that it is not held
+    // beside two maps; the next search builds it again.
+    m_index.Invalidate();
     try {
         return ReadDatabase();
     } catch (const std::bad_alloc&) {
@@ -51,6 +54,7 @@ bool CUgyiratStore::LoadFromDatabase()
 
 bool CUgyiratStore::LoadFromBackup()
 {
+    m_index.Invalidate();
     try {
         return ReadBackup();
     } catch (const std::bad_alloc&) {
@@ -113,6 +117,7 @@ bool CUgyiratStore::ReadDatabase()
 
 void CUgyiratStore::ReplaceRecords(RecordMap& records)
 {
+    m_index.Invalidate();
     for (const auto& item : records)
         AddNames(item.second);
     m_records.swap(records);
@@ -174,7 +179,7 @@ bool CUgyiratStore::CreateBackup()
     }
     LogFormat(L"Create backup %s", (LPCWSTR)path);
     target.SetPath(temp);
-    if (!target.BeginBulkInsert()) {
+    if (!target.BeginBulkInsert(true)) {
         m_pTable->Close();
         target.Close();
         DeleteFileW(temp);
@@ -218,8 +223,22 @@ bool CUgyiratStore::CreateBackup()
 
 CUgyiratRecord* CUgyiratStore::Find(int key)
 {
-    auto it = m_records.find(key);
-    return it == m_records.end() ? NULL : &it->second;
+    auto& records = m_records.Untracked();
+    auto it = records.find(key);
+    return it == records.end() ? NULL : &it->second;
+}
+
+const CUgyiratSearchIndex* CUgyiratStore::SearchIndex(bool build)
+{
+    if (m_index.IsCurrent(m_records))
+        return &m_index;
+    if (!build)
+        return NULL;
+    if (!m_index.Build(m_records)) {
+        LogFormat(L"Search index of %d cases: out of memory", (int)m_records.size());
+        return NULL;
+    }
+    return &m_index;
 }
 
 int CUgyiratStore::GetNextNr(int year)
@@ -231,7 +250,7 @@ int CUgyiratStore::GetNextNr(int year)
             year = t.tm_year + 1900;
     }
     int next = 1;
-    for (const auto& item : m_records)
+    for (const auto& item : m_records.Records())
         if (item.second.Ev == year && item.second.Nr >= next)
             next = item.second.Nr + 1;
     if (!IsStorableUgyirat(year, next)) {
@@ -250,7 +269,9 @@ bool CUgyiratStore::Insert(const CUgyiratRecord& record)
         return false;
     if (!m_pTable->Insert(record))
         return false;
-    m_records[key] = record;
+    CUgyiratRecord& stored = m_records.Untracked()[key];
+    stored = record;
+    m_index.Put(m_records, key, stored);
     AddNames(record);
     return true;
 }
@@ -261,7 +282,9 @@ bool CUgyiratStore::Update(int oldKey, const CUgyiratRecord& record)
         return false;
     if (!m_pTable->Update(record, oldKey))
         return false;
-    m_records[UgyiratKey(record)] = record;
+    CUgyiratRecord& stored = m_records.Untracked()[UgyiratKey(record)];
+    stored = record;
+    m_index.Put(m_records, UgyiratKey(record), stored);
     AddNames(record);
     return true;
 }
@@ -270,12 +293,14 @@ bool CUgyiratStore::Delete(int key)
 {
     if (m_bOffline || !m_pTable)
         return false;
-    auto it = m_records.find(key);
-    if (it == m_records.end())
+    auto& records = m_records.Untracked();
+    auto it = records.find(key);
+    if (it == records.end())
         return false;
     if (!m_pTable->Delete(it->second))
         return false;
-    m_records.erase(it);
+    records.erase(it);
+    m_index.Remove(m_records, key);
     return true;
 }
 

@@ -2,14 +2,15 @@
 // lists of the edit dialog. Every change goes to the case table first and
 // only on success into the map.
 #pragma once
-#include <map>
 #include <set>
 #include "storage/RDBTable.h"
+#include "storage/UgyiratRecordMap.h"
+#include "storage/UgyiratSearchIndex.h"
 
 class CUgyiratStore
 {
 public:
-    typedef std::map<int, CUgyiratRecord> RecordMap;
+    typedef CUgyiratRecordMap RecordMap;
     typedef std::set<CString> NameSet;
 
     // Takes ownership of the table.
@@ -31,6 +32,8 @@ public:
     bool IsOffline() const { return m_bOffline; }
     void SwitchOffline() { m_bOffline = true; }
 
+    // The record of the key inside the map, or null. Only the compare state
+    // may be written through it; the texts change through Update.
     CUgyiratRecord* Find(int key);
     // The highest number of the year plus one (year 0: the current year);
     // kNoFreeUgyiratNr when that number (or the year) is not one Insert
@@ -48,6 +51,13 @@ public:
     // table: the map becomes the given records (keyed as always), whose
     // names join the name lists.
     void ReplaceRecords(RecordMap& records);
+
+    // The lowered texts of the map's cases for the search, brought up to
+    // date first (built anew after a load or a change from outside the
+    // store; without build, null rather than building). Null when memory
+    // runs out. The UI thread's, and only while no worker writes the store
+    // (IsStoreBusy).
+    const CUgyiratSearchIndex* SearchIndex(bool build = true);
 
     int CountRows();
     bool CheckStructure();
@@ -87,4 +97,5 @@ private:
     void AddNames(const CUgyiratRecord& record);
 
     CConnectionManager* m_pCentral;
+    CUgyiratSearchIndex m_index;
 };

@@ -45,3 +45,16 @@ webservice=("$(command -v python3)" "$ROOT/tests/standins/webservice/webservice.
   "${webservice[@]}" stop --state "$dir/webservice" >/dev/null
   exit $status
 ) 9>/tmp/folionex-webservice.lock
+
+# The cost goals at this many cases, each figure beside its bare figure
+# measured in the same program run, with the ratio: the search walk beside a
+# packed pool with one wcsstr per case, the whole keystroke, CreateBackup
+# beside a bare SQLite write, LoadFromBackup beside the read and the first
+# touch of the map's memory, and the peak working set of a restore-like load.
+goal_figures() {
+  echo "== goals (each beside its bare figure from the same run)"
+  { "${wine_run[@]}" "$dir/bin/maindlg_benchmark.exe" "$1"
+    "${wine_run[@]}" "$dir/bin/store_benchmark.exe" "$1"; } |
+    grep -E 'ratio|whole keystroke|index built|restore-like'
+}
+goal_figures "${1:-100000}"

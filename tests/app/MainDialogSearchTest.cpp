@@ -296,4 +296,63 @@ TEST_F(MainDialogRowsTest, ProgressRecordsMoveTheBarAndWriteTheStatusLine)
     EXPECT_EQ(testing_support::Text(::GetDlgItem(dlg, 1028)), CString(L"kész"));
 }
 
+// The rows the list shows against the walk over the whole map (every
+// record lowered field by field), for every filter and a table of searches
+// over Hungarian letters, empty fields and the longest fields.
+class MainDialogIndexedSearchTest : public MainDialogRowsTest
+{
+protected:
+    std::vector<std::wstring> Walk(int filter, LPCWSTR search)
+    {
+        std::wstring built = CVelindoDlg::BuildSearchTerms(search);
+        std::vector<CString> terms = CVelindoDlg::SplitTerms(built.c_str());
+        std::vector<std::wstring> rows;
+        const CUgyiratStore::RecordMap& records = database->m_pStore->m_records;
+        for (auto it = records.rbegin(); it != records.rend(); ++it)
+            if (CVelindoDlg::PassesFilter(it->second, filter, dlg.GetCutOffText()) &&
+                CVelindoDlg::PassesSearch(it->second, terms))
+                rows.push_back(std::to_wstring(it->first >> 16) + L"/" + std::to_wstring(it->first & 0xFFFF));
+        return rows;
+    }
+
+    void ExpectWalk(const std::vector<const wchar_t*>& searches, const char* step)
+    {
+        for (const wchar_t* search : searches)
+            for (int filter = 0; filter < CVelindoDlg::kFilterCount; ++filter) {
+                Show(filter, search);
+                EXPECT_EQ(Rows(), Walk(filter, search))
+                    << step << ": filter " << filter << ", search " << CStringA(search).GetString();
+            }
+    }
+};
+
+TEST_F(MainDialogIndexedSearchTest, RowsAreThoseOfTheWalkUnderEveryFilter)
+{
+    std::wstring longest(199, L'a');
+    longest += L'Ő';
+    const std::wstring names[] = {L"Kovács Béla", L"KOVÁCS ÖDÖN", L"Őrház Kft.", L"ŰRHAJÓ ÜGY",
+                                  L"árvíztűrő tükörfúrógép", L"ÁRVÍZTŰRŐ TÜKÖRFÚRÓGÉP", L"", L"Nagy  Éva",
+                                  L"x\x0001Y", longest, L"Çelik Ñandú", L"ÍRÓ ÓRA ÚT"};
+    const int n = sizeof(names) / sizeof(names[0]);
+    CString twelve = DateItem(true, 0, L"");
+    twelve.TrimRight();
+    const CString deadlines[] = {DateItem(true, -3), DateItem(true, 1), DateItem(false, 0), L"",
+                                 DateItem(true, 20) + L"|" + DateItem(true, 500), twelve, DateItem(true, 9)};
+    for (int i = 0; i < 150; ++i)
+        AddCase(2020 + i % 4, 1 + i, names[i % n].c_str(), names[(i * 5 + 1) % n].c_str(),
+                names[(i * 7 + 2) % n].c_str(), names[(i / 3) % n].c_str(), deadlines[i % 7], i % 3);
+    const std::vector<const wchar_t*> searches = {
+        L"", L"kov", L"KOVÁCS", L"ő", L"Ű", L"árvíztűrő", L"ÁRVÍZTŰRŐ tükör", L"kov, nagy", L"a,ő,ü",
+        L"nagy  éva", L"nagy éva", L"éva ", L"x\x0001y", L"\x0001", L"zzz", L"ç", L"aaaő", L"aaaaaaaaaaő",
+        L"író óra út", L"kiss", L" , ,", L"ÁRPÁD"};
+    ExpectWalk(searches, "register");
+
+    // Changed past the store's operations: the next search sees the change.
+    CUgyiratRecord* changed = &database->m_pStore->m_records[MakeUgyiratKey(2021, 2)];
+    CopyField(changed->UgyfelNeve, L"Zöld Kovácsné");
+    AddCase(2026, 1, L"új ŐRSÉG", L"", L"", L"", L"", 1);
+    database->m_pStore->m_records.erase(MakeUgyiratKey(2020, 1));
+    ExpectWalk({L"kov", L"zöld", L"őrs", L"árvíz"}, "changed");
+}
+
 } // namespace

@@ -18,39 +18,6 @@ namespace {
 
 using namespace testing_support;
 
-// A case table over records in memory, read in their order.
-class CRecordTable : public CRDBTable
-{
-public:
-    explicit CRecordTable(const std::vector<CUgyiratRecord>& records) : m_records(records) {}
-    bool SetConnection(CConnectionManager*) override { return true; }
-    bool OpenSelect() override
-    {
-        m_next = 0;
-        return !failSelect;
-    }
-    bool MoveNext() override { return m_next++ < m_records.size(); }
-    bool GetRecord(CUgyiratRecord& r) override
-    {
-        r = m_records[m_next - 1];
-        return true;
-    }
-    void Close() override {}
-    bool Insert(const CUgyiratRecord&) override { return false; }
-    bool Update(const CUgyiratRecord&, int) override { return false; }
-    bool Delete(const CUgyiratRecord&) override { return false; }
-    bool Exec(LPCWSTR) override { return false; }
-    bool QueryScalar(LPCWSTR, CString&) override { return false; }
-    bool CheckStructure() override { return true; }
-    bool ReadFailed() const override { return false; }
-
-    bool failSelect = false;
-
-private:
-    std::vector<CUgyiratRecord> m_records;
-    size_t m_next = 0;
-};
-
 std::string Utf8(LPCWSTR text)
 {
     return WideToUtf8(text).str();
@@ -162,7 +129,7 @@ protected:
     // stamp and the time of writing are checked and returned apart.
     std::string Export(const std::vector<CUgyiratRecord>& records, std::string* compiled, std::string* created)
     {
-        CUgyiratStore store(new CRecordTable(records));
+        CUgyiratStore store(new CMemoryCaseTable(records));
         SYSTEMTIME before, after;
         GetLocalTime(&before);
         EXPECT_TRUE(store.ExportXml(path));
@@ -224,7 +191,7 @@ TEST_F(ExportXmlTest, RoundTripThroughTheReader)
     std::vector<CUgyiratRecord> records;
     for (const RowCase& c : RowCases())
         records.push_back(c.record);
-    CUgyiratStore store(new CRecordTable(records));
+    CUgyiratStore store(new CMemoryCaseTable(records));
     ASSERT_TRUE(store.ExportXml(path));
 
     XmlParser parser;
@@ -260,13 +227,13 @@ TEST_F(ExportXmlTest, AFailedExportKeepsThePreviousFile)
 {
     const std::string previous = "<?xml the previous backup\r\n";
     ASSERT_TRUE(WriteFileBytes(path, previous));
-    CRecordTable* table = new CRecordTable({RowCases()[0].record});
+    CMemoryCaseTable* table = new CMemoryCaseTable({RowCases()[0].record});
     table->failSelect = true;
     CUgyiratStore store(table);
     EXPECT_FALSE(store.ExportXml(path));
     EXPECT_EQ(ReadFileBytes(path), previous);
 
-    CUgyiratStore other(new CRecordTable({}));
+    CUgyiratStore other(new CMemoryCaseTable({}));
     EXPECT_FALSE(other.ExportXml(env.Folder() + L"nincs\\backup.xml"));
 }
 

@@ -223,4 +223,43 @@ TEST_F(BackupTableTest, BulkInsertCommitsOnce)
     EXPECT_EQ(ReadAll().size(), 500u);
 }
 
+// A bulk insert converts the texts through its own table of each
+// character's byte; the bytes must be those of a single insert, which
+// converts every text whole: letters the code page has, best fits, letters
+// it lacks, halves and whole pairs of surrogates, blanks at both ends.
+TEST_F(BackupTableTest, BulkInsertWritesTheBytesOfASingleInsert)
+{
+    const LPCWSTR texts[] = {L"  Árvíztűrő tükörfúrógép ŐŰ őű ", L"ñ ç ß € „idézet” – —", L"中文 ✓ ☃",
+                             L"pár \xD83D\xDE00 után", L"fél \xD83D vagy \xDE00 csak", L"\t\r\n ", L"",
+                             L"x\x0001y\x007F\x0080\x00A0"};
+    const int n = sizeof(texts) / sizeof(texts[0]);
+    std::vector<CUgyiratRecord> records;
+    for (int i = 0; i < n; ++i) {
+        CUgyiratRecord r = MakeRecord(2024, i + 1, texts[i], texts[(i + 1) % n], texts[(i + 2) % n],
+                                      texts[(i + 3) % n], texts[(i + 4) % n]);
+        CopyField(r.CC, texts[(i + 5) % n]);
+        records.push_back(r);
+    }
+    CConnectionManagerSqlite manager;
+    ASSERT_TRUE(manager.CreateDatabase());
+    {
+        CtUgyirat_Sqlite bulk;
+        ASSERT_TRUE(bulk.BeginBulkInsert(true));
+        for (const CUgyiratRecord& r : records)
+            ASSERT_TRUE(bulk.Insert(r));
+        ASSERT_TRUE(bulk.EndBulkInsert());
+    }
+    CString single = env.Folder() + L"single.db";
+    CtUgyirat_Sqlite one;
+    ASSERT_TRUE(one.CreateDatabaseAt(single));
+    one.SetPath(single);
+    for (const CUgyiratRecord& r : records)
+        ASSERT_TRUE(one.Insert(r));
+    const char* sql = "SELECT Ev, Nr, UgyfelNeve, EllenfelNeve, UgyJellege, Megjegyzes, CC, Hataridok, Datum "
+                      "FROM tUgyirat ORDER BY Nr";
+    auto bulkRows = CRawDb(path).Query(sql);
+    EXPECT_EQ(bulkRows.size(), (size_t)n);
+    EXPECT_EQ(bulkRows, CRawDb(single).Query(sql));
+}
+
 } // namespace

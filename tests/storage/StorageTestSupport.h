@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <vector>
 #include "foundation/AppSettings.h"
 #include "storage/CtUgyirat_Sqlite.h"
 
@@ -79,4 +80,40 @@ private:
     CRDBTable* m_inner;
     int m_rows = 0;
     bool m_failed = false;
+};
+
+// A case table over records held in memory, read in their order (the read
+// costs nothing); every change is refused.
+class CMemoryCaseTable : public CRDBTable
+{
+public:
+    explicit CMemoryCaseTable(std::vector<CUgyiratRecord> records) : m_records(std::move(records)) {}
+    bool SetConnection(CConnectionManager*) override { return true; }
+    bool OpenSelect() override
+    {
+        m_next = 0;
+        return !failSelect;
+    }
+    bool MoveNext() override { return m_next++ < m_records.size(); }
+    bool GetRecord(CUgyiratRecord& r) override
+    {
+        r = m_records[m_next - 1];
+        return true;
+    }
+    void Close() override {}
+    bool Insert(const CUgyiratRecord&) override { return false; }
+    bool Update(const CUgyiratRecord&, int) override { return false; }
+    bool Delete(const CUgyiratRecord&) override { return false; }
+    bool Exec(LPCWSTR) override { return false; }
+    bool QueryScalar(LPCWSTR, CString&) override { return false; }
+    bool CheckStructure() override { return true; }
+    bool ReadFailed() const override { return false; }
+
+    const std::vector<CUgyiratRecord>& Records() const { return m_records; }
+
+    bool failSelect = false;
+
+private:
+    std::vector<CUgyiratRecord> m_records;
+    size_t m_next = 0;
 };

@@ -286,6 +286,87 @@ TEST_F(StoreTest, InsertUpdateDeleteGoToTheTableFirst)
     EXPECT_EQ(store->CountRows(), 0);
 }
 
+// The keys, highest first, whose four searched texts hold every term, read
+// from the map itself: each field lowered and searched on its own.
+std::vector<int> WalkSearch(const CUgyiratStore& store, const std::vector<CString>& terms)
+{
+    std::vector<int> keys;
+    const CUgyiratStore::RecordMap& records = store.m_records;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        const CUgyiratRecord& r = it->second;
+        bool all = true;
+        for (const CString& term : terms) {
+            bool any = false;
+            for (LPCWSTR field : {r.UgyfelNeve, r.EllenfelNeve, r.UgyJellege, r.Megjegyzes}) {
+                std::wstring lowered;
+                for (int n = 0; n < 200 && field[n]; ++n)
+                    lowered += LowerSearchChar(field[n]);
+                any = any || wcsstr(lowered.c_str(), term) != NULL;
+            }
+            all = all && any;
+        }
+        if (all)
+            keys.push_back(it->first);
+    }
+    return keys;
+}
+
+std::vector<int> IndexSearch(CUgyiratStore& store, const std::vector<CString>& terms)
+{
+    std::vector<int> keys;
+    const CUgyiratSearchIndex* index = store.SearchIndex();
+    EXPECT_TRUE(index);
+    if (index)
+        index->Search(terms, [&](int key, const CUgyiratRecord& r) {
+            EXPECT_EQ(UgyiratKey(r), key);
+            keys.push_back(key);
+        });
+    return keys;
+}
+
+TEST_F(StoreTest, TheSearchIndexFollowsEveryChangeOfTheMap)
+{
+    const std::vector<std::vector<CString>> searches = {
+        {L"kovács"}, {L"őr"}, {L"ű"}, {L"kiss", L"nagy"}, {L"x\x0001y"}, {L"\x0001"}, {L"ékezet"}, {L"zzz"}};
+    auto check = [&](const char* step) {
+        for (const auto& terms : searches)
+            EXPECT_EQ(IndexSearch(*store, terms), WalkSearch(*store, terms)) << step << " " << CStringA(terms[0]).GetString();
+    };
+    AddCentral(MakeRecord(2024, 1, L"KOVÁCS ŐRSÖDŐ", L"Nagy", L"Munkajog"));
+    AddCentral(MakeRecord(2024, 2, L"Kiss Űrhajós", L"", L"", L"ÉKEZET"));
+    AddCentral(MakeRecord(2023, 9, L"x\x0001Y", L"", L"", L""));
+    ASSERT_TRUE(store->LoadFromDatabase());
+    check("load");
+    ASSERT_TRUE(store->Insert(MakeRecord(2024, 3, L"Kiss", L"NAGY ŐR")));
+    check("insert");
+    ASSERT_TRUE(store->Update(MakeUgyiratKey(2024, 1), MakeRecord(2024, 1, L"Tóth", L"Kovácsné")));
+    check("update");
+    store->SetAllapot(2024, 1, 0);
+    check("state");
+    ASSERT_TRUE(store->Delete(MakeUgyiratKey(2024, 2)));
+    check("delete");
+    // Past the store: a record written or erased in the map itself.
+    store->m_records[MakeUgyiratKey(2022, 4)] = MakeRecord(2022, 4, L"", L"", L"", L"ékezetes őr");
+    check("written into the map");
+    CopyField(store->m_records.at(MakeUgyiratKey(2022, 4)).Megjegyzes, L"semmi");
+    check("changed in the map");
+    store->m_records.erase(MakeUgyiratKey(2024, 3));
+    check("erased from the map");
+    // Many changes one after the other, more than the index takes one by one.
+    for (int i = 10; i < 400; ++i)
+        ASSERT_TRUE(store->Insert(MakeRecord(2021, i, i % 3 ? L"Kovács" : L"Űr", i % 2 ? L"Kiss Nagy" : L"")));
+    check("many inserts");
+    CUgyiratStore::RecordMap replaced;
+    replaced[MakeUgyiratKey(2020, 1)] = MakeRecord(2020, 1, L"Őrült Kovács");
+    store->ReplaceRecords(replaced);
+    check("restore swap");
+    WriteBackup({MakeRecord(2019, 1, L"KISS", L"NAGY"), MakeRecord(2020, 1, L"Más")});
+    ASSERT_TRUE(store->LoadFromBackup());
+    check("backup load");
+    store->m_records.clear();
+    check("emptied");
+}
+
 TEST_F(StoreTest, OnlyYearsAndNumbersWithAKeyOfTheirOwnAreStored)
 {
     ASSERT_TRUE(store->LoadFromDatabase());
