@@ -2,6 +2,7 @@
 #include "app/VelindoDlg.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "online/OnlineRestore.h"
 #include "storage/DatabaseContext.h"
 #include <commctrl.h>
 #include <objbase.h>
@@ -43,6 +44,7 @@ BOOL CVelindoApp::InitInstance()
             ::UpdateWindow(m_splash.GetSafeHwnd());
 
         m_pDatabase = new CDatabaseContext;
+        CDatabaseContext::SetRestoreIntoBackupProc(&COnlineRestore::RestoreIntoBackupFile);
         if (!m_pDatabase->LoadAtStartup(&m_splash)) {
             HWND splash = m_splash.GetSafeHwnd();
             if (splash && ::IsWindowVisible(splash)) {

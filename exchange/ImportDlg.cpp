@@ -27,20 +27,6 @@ const wchar_t kHintOptional[] = L"Célszerű a másik fél és ügytípus adatok
 const wchar_t kHintRemark[] = L"Az importálás indítható! (Az adatbázis megjegyzés oszlopába adat még hozzáadható.)";
 const wchar_t kHintReady[] = L"Az importálás indítható! ";
 
-// Waits for the thread to end; the windows of this thread are repainted
-// meanwhile, nothing else is dispatched.
-void WaitRepainting(HANDLE thread)
-{
-    for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_PAINT);
-        if (wait != WAIT_OBJECT_0 + 1)
-            return;
-        MSG msg;
-        while (PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
-            DispatchMessageW(&msg);
-    }
-}
-
 CRect ChildRect(CWnd* dialog, int id)
 {
     CRect rect;
@@ -422,7 +408,7 @@ int CImportDlg::StartImport()
     sink->Detach();
     m_bStopWorker.store(true);
     ResumeThread(thread);
-    WaitRepainting(thread);
+    WaitForThreadRepainting(thread);
     CloseHandle(thread);
     m_pSink.store(NULL);
     delete sink;

@@ -115,3 +115,15 @@ void CProgressDlg::OnDestroy()
     DiscardQueuedProgressRecords(GetSafeHwnd());
     CDialogEx::OnDestroy();
 }
+
+void WaitForThreadRepainting(HANDLE thread)
+{
+    for (;;) {
+        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_PAINT);
+        if (wait != WAIT_OBJECT_0 + 1)
+            return;
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+}

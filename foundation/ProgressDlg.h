@@ -49,3 +49,8 @@ private:
     PROGRESS_HANDLER m_pfnClose;
     void* m_pCloseArgument;
 };
+
+// Waits for a worker thread to end after its progress dialog has closed; the
+// windows of the calling thread are repainted meanwhile, nothing else is
+// dispatched.
+void WaitForThreadRepainting(HANDLE thread);

@@ -277,10 +277,12 @@ int CtUgyiratUpdateAccessor::GetBindings(DBBINDING* b)
 // ---------------------------------------------------------------------------
 // Statements of their own
 
-bool ExecuteNonQueryOn(LPCWSTR connectionString, LPCWSTR sql)
+namespace {
+
+// A session on the connection string for statements of their own; false
+// (logged when the opening failed) without one.
+bool OpenStatementSession(const CString& connection, COlePtr<IOpenRowset>& session)
 {
-    CString connection(connectionString);
-    COlePtr<IOpenRowset> session;
     OleDbOpenStep step;
     HRESULT hr = connection.IsEmpty() ? E_UNEXPECTED : OpenOleDbSession(connection, true, session.Out(), &step);
     if (hr != S_OK) {
@@ -289,12 +291,27 @@ bool ExecuteNonQueryOn(LPCWSTR connectionString, LPCWSTR sql)
                       (LPCWSTR)MaskConnectionPassword(connection));
         return false;
     }
+    return true;
+}
+
+bool ExecuteOnSession(IOpenRowset* session, LPCWSTR sql)
+{
     COlePtr<ICommandText> command;
-    hr = CreateOleDbCommand(session.Get(), sql, command.Out());
+    HRESULT hr = CreateOleDbCommand(session, sql, command.Out());
     if (FAILED(hr))
         return false;
     hr = command->Execute(NULL, IID_NULL, NULL, NULL, NULL);
     return hr == S_OK;
+}
+
+} // namespace
+
+bool ExecuteNonQueryOn(LPCWSTR connectionString, LPCWSTR sql)
+{
+    COlePtr<IOpenRowset> session;
+    if (!OpenStatementSession(CString(connectionString), session))
+        return false;
+    return ExecuteOnSession(session.Get(), sql);
 }
 
 bool ExecuteNonQuery(LPCWSTR sql)
@@ -305,18 +322,63 @@ bool ExecuteNonQuery(LPCWSTR sql)
 // ---------------------------------------------------------------------------
 // The table
 
-CtUgyirat_SqlServer::CtUgyirat_SqlServer() : m_pSelect(NULL), m_hasConnection(false), m_readFailed(false)
+CtUgyirat_SqlServer::CtUgyirat_SqlServer()
+    : m_pSelect(NULL), m_pTransaction(NULL), m_hasConnection(false), m_readFailed(false)
 {
 }
 
 CtUgyirat_SqlServer::CtUgyirat_SqlServer(LPCWSTR connectionString)
-    : m_pSelect(NULL), m_connection(connectionString), m_hasConnection(true), m_readFailed(false)
+    : m_pSelect(NULL), m_pTransaction(NULL), m_connection(connectionString), m_hasConnection(true),
+      m_readFailed(false)
 {
 }
 
 CtUgyirat_SqlServer::~CtUgyirat_SqlServer()
 {
+    if (m_pTransaction) {
+        LogLine(L"CtUgyirat_SqlServer - a transaction left open is rolled back");
+        RollbackTransaction();
+    }
     delete m_pSelect;
+}
+
+bool CtUgyirat_SqlServer::BeginTransaction()
+{
+    if (m_pTransaction)
+        return false;
+    COlePtr<IOpenRowset> session;
+    if (!OpenStatementSession(m_hasConnection ? m_connection : ApplicationConnectionString(), session))
+        return false;
+    if (!ExecuteOnSession(session.Get(), L"BEGIN TRANSACTION")) {
+        LogLine(L"CtUgyirat_SqlServer - BEGIN TRANSACTION failed");
+        return false;
+    }
+    m_pTransaction = session.Detach();
+    return true;
+}
+
+bool CtUgyirat_SqlServer::EndTransaction(LPCWSTR sql)
+{
+    if (!m_pTransaction)
+        return false;
+    bool ok = ExecuteOnSession(m_pTransaction, sql);
+    if (!ok)
+        LogFormat(L"CtUgyirat_SqlServer - %s failed", sql);
+    // Without the session the server ends a transaction still open by
+    // rolling it back.
+    m_pTransaction->Release();
+    m_pTransaction = NULL;
+    return ok;
+}
+
+bool CtUgyirat_SqlServer::CommitTransaction()
+{
+    return EndTransaction(L"COMMIT TRANSACTION");
+}
+
+bool CtUgyirat_SqlServer::RollbackTransaction()
+{
+    return EndTransaction(L"ROLLBACK TRANSACTION");
 }
 
 bool CtUgyirat_SqlServer::SetConnection(CConnectionManager*)
@@ -396,8 +458,13 @@ void CtUgyirat_SqlServer::Close()
 template <class TAccessor>
 bool CtUgyirat_SqlServer::ExecuteWithRecord(CtUgyirat<TAccessor>& command, LPCWSTR sql)
 {
-    if (command.OpenFromInitializationString(Connection()) != S_OK)
+    if (m_pTransaction) {
+        command.ReleaseSession();
+        m_pTransaction->AddRef();
+        command.m_pSession = m_pTransaction;
+    } else if (command.OpenFromInitializationString(Connection()) != S_OK) {
         return false;
+    }
     if (FAILED(command.CreateCommand(sql)))
         return false;
     if (FAILED(command.CreateAccessor(command.m_pCommand, DBACCESSOR_PARAMETERDATA)))
@@ -429,6 +496,8 @@ bool CtUgyirat_SqlServer::Delete(const CUgyiratRecord& record)
 
 bool CtUgyirat_SqlServer::Exec(LPCWSTR sql)
 {
+    if (m_pTransaction)
+        return ExecuteOnSession(m_pTransaction, sql);
     return ExecuteNonQueryOn(m_hasConnection ? (LPCWSTR)m_connection : (LPCWSTR)ApplicationConnectionString(), sql);
 }
 

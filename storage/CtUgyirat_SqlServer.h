@@ -103,6 +103,15 @@ public:
     bool CheckStructure() override;
     bool ReadFailed() const override { return m_readFailed; }
 
+    // A whole load in one transaction: from BeginTransaction to
+    // CommitTransaction or RollbackTransaction the table holds one session
+    // of its own, and Exec and Insert run in it. A transaction still open
+    // when the table goes is rolled back.
+    bool BeginTransaction();
+    bool CommitTransaction();
+    bool RollbackTransaction();
+    bool InTransaction() const { return m_pTransaction != NULL; }
+
     static const wchar_t kSelectSql[];
     static const wchar_t kInsertSql[];
     static const wchar_t kUpdateSql[];
@@ -111,10 +120,13 @@ public:
 private:
     // The fixed connection string, or null for the application's.
     LPCWSTR Connection() const { return m_hasConnection ? (LPCWSTR)m_connection : NULL; }
+    // Ends the transaction with the statement and lets its session go.
+    bool EndTransaction(LPCWSTR sql);
     template <class TAccessor>
     bool ExecuteWithRecord(CtUgyirat<TAccessor>& command, LPCWSTR sql);
 
     CtUgyirat<CtUgyiratSelectAccessor>* m_pSelect;
+    IOpenRowset* m_pTransaction;
     CString m_connection;
     bool m_hasConnection;
     bool m_readFailed;

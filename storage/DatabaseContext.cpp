@@ -65,6 +65,12 @@ bool Continued(int answer)
 
 namespace {
 CDatabaseContext* g_pApplicationContext = NULL;
+CDatabaseContext::RestoreIntoBackupProc g_pfnRestoreIntoBackup = NULL;
+}
+
+void CDatabaseContext::SetRestoreIntoBackupProc(RestoreIntoBackupProc proc)
+{
+    g_pfnRestoreIntoBackup = proc;
 }
 
 CDatabaseContext* CDatabaseContext::GetApplicationContext()
@@ -109,10 +115,12 @@ bool CDatabaseContext::RunWizard()
 
 bool CDatabaseContext::RestoreIntoBackup()
 {
-    // The online restore is not part of this build: it fails as a failed
-    // download would.
-    LogLine(L"Online restore into the backup file is not available");
-    return false;
+    // Without a restore installed it fails as a failed download would.
+    if (!g_pfnRestoreIntoBackup) {
+        LogLine(L"No online restore is installed");
+        return false;
+    }
+    return g_pfnRestoreIntoBackup(AfxGetMainWnd()) > 0;
 }
 
 bool CDatabaseContext::AskRestorePassword()

@@ -24,6 +24,13 @@ public:
     bool RunWizard();
     bool ReloadSettings();
 
+    // The online restore into the local backup file that "Letöltés" runs,
+    // owned by the window given; its result is above 0 when the backup file
+    // was written. The restore belongs to a layer above this one, which
+    // installs it before the start-up load.
+    typedef int (*RestoreIntoBackupProc)(CWnd* owner);
+    static void SetRestoreIntoBackupProc(RestoreIntoBackupProc proc);
+
     CUgyiratStore* m_pStore;
     CConnectionManagerSqlServer* m_pConnection;
 

@@ -6,7 +6,7 @@ source "$(dirname "$0")/common.sh"
 ensure_setup
 arch=$(runnable_arch)
 build "$arch" store_benchmark online_bench caselist_benchmark maindlg_benchmark stats_benchmark import_benchmark \
-  export_benchmark transfer_bench folionex_oledb_standin
+  export_benchmark transfer_bench pipeline_bench folionex_oledb_standin
 dir="$ROOT/build-$arch"
 wine_run=("$ROOT/tools/wine-run.sh" --state "$dir/wine" --arch "$(wine_arch_of "$arch")")
 "${wine_run[@]}" --start-session
@@ -31,6 +31,20 @@ echo "== transfer_bench (the restore's load job beside pulling every node with t
 for step in pull load compare; do
   "${wine_run[@]}" "$dir/bin/transfer_bench.exe" "$step" "${1:-100000}"
 done
+echo "== pipeline_bench (the online backup of the central table to the web-service stand-in, each step and through"
+echo "   CTransferManager; the restore of the same into the backup file, each step and the peak working set)"
+# The stand-in listens on the fixed ports 80 and 443 that every worktree's
+# tests share: it runs under their lock, and stops before the lock goes.
+webservice=("$(command -v python3)" "$ROOT/tests/standins/webservice/webservice.py")
+(
+  flock 9
+  "${webservice[@]}" start --state "$dir/webservice" --lifetime 1800 -- "${wine_run[@]}" >/dev/null
+  status=0
+  "${wine_run[@]}" "$dir/bin/pipeline_bench.exe" backup "${1:-100000}" || status=$?
+  "${wine_run[@]}" "$dir/bin/pipeline_bench.exe" restore || status=$?
+  "${webservice[@]}" stop --state "$dir/webservice" >/dev/null
+  exit $status
+) 9>/tmp/folionex-webservice.lock
 
 # The cost goals at this many cases, each figure beside its bare figure
 # measured in the same program run, with the ratio: the search walk beside a

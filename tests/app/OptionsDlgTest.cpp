@@ -31,7 +31,6 @@ const wchar_t kTransferRunning[] =
     L"Egy on-line mentés vagy szinkronizálás éppen folyamatban van.\n\n"
     L"Kérjük, várja meg a végét, majd próbálja újra!";
 const wchar_t kSkipLine[] = L"BackgroundProcess - another online transfer is running, the scheduled step is skipped";
-const wchar_t kRestoreLine[] = L"Online restore: not part of this build";
 const int kSearch = 1006;
 const int kFilter = 1051;
 // A restore or an upload behind the progress dialog takes its time.
@@ -537,25 +536,56 @@ TEST_F(OptionsDlgTest, BackupNowUploadsAndTheWorkerSkipsItsScheduledStepMeanwhil
     EXPECT_GT(Profile(L"OMLastBackup"), 0);
 }
 
-// The restore runs into the central database; what it returns decides
-// whether the options dialog ends.
-TEST_F(OptionsDlgTest, RestoreIsStartedAndAFailedOneLeavesTheDialogOpen)
+// "&Mentés most", then "Mentés &visszatöltése" of that upload into the
+// central database: declined at its first question the options dialog
+// stays; run through, it ends with IDOK and the main dialog reloads. Working
+// online here (the restore writes the central table); the scheduled backup
+// of the main dialog's worker is not due.
+TEST_F(OptionsDlgTest, RestoreOfTheUploadEndsTheDialogADeclinedOneLeavesItOpen)
 {
-    SetBackup(2, 0, true);
+    SetBackup(2, (int)time(NULL) - 31 * 3600, true);
+    database->m_pConnection->SetOnline(true);
     Run([&](HWND main) {
         Narrow(main);
         HWND dlg = OpenOptions(main);
         ASSERT_TRUE(dlg);
-        ClickId(dlg, IDC_OPT_RESTORE);
-        EXPECT_TRUE(WaitUntil([&] { return LogHas(kRestoreLine); }, kTransferMs));
-        SendMessageW(dlg, WM_NULL, 0, 0);
-        EXPECT_TRUE(IsWindowVisible(dlg));
-        PressKey(dlg, VK_ESCAPE);
-        EXPECT_TRUE(WaitForWindowGone(dlg));
-        SendMessageW(main, WM_NULL, 0, 0);
-        EXPECT_TRUE(StillNarrowed(main));
+        EXPECT_EQ(Text(Control(dlg, IDC_OPT_DAYS)), CString(L"2 nap"));
+        ClickId(dlg, IDC_OPT_BACKUP_NOW);
+        HWND progress = WaitForWindow(L"#32770", kProgressCaption, 20000);
+        ASSERT_TRUE(progress);
+        FinishProgress(progress);
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(dlg, IDC_OPT_DAYS)) == L"0 nap"; }));
+
+        for (bool runThrough : {false, true}) {
+            SCOPED_TRACE(runThrough);
+            ClickId(dlg, IDC_OPT_RESTORE);
+            HWND box = WaitForWindow(L"#32770", L"On-line mentés letöltése", 20000);
+            ASSERT_TRUE(box);
+            EXPECT_TRUE(CTransferLock::IsTaken());
+            ClickId(box, runThrough ? IDOK : IDCANCEL);
+            EXPECT_TRUE(WaitForWindowGone(box));
+            if (!runThrough) {
+                SendMessageW(dlg, WM_NULL, 0, 0);
+                EXPECT_TRUE(IsWindowVisible(dlg));
+                continue;
+            }
+            HWND transfer = WaitForWindow(L"#32770", L"A on-line mentés visszatöltése", kTransferMs);
+            ASSERT_TRUE(transfer);
+            ASSERT_TRUE(WaitUntil([&] { return Text(Control(transfer, IDCANCEL)) == L"Tovább"; }, kTransferMs));
+            Click(Control(transfer, IDCANCEL));
+            HWND counts = WaitForWindow(L"#32770", L"On-line mentés betöltése", kTransferMs);
+            ASSERT_TRUE(counts);
+            ClickId(counts, IDYES);
+            HWND loader = WaitForWindow(L"#32770", L"Adatok betöltése", kTransferMs);
+            ASSERT_TRUE(loader);
+            ASSERT_TRUE(WaitUntil([&] { return Text(Control(loader, IDCANCEL)) == L"OK"; }, kTransferMs));
+            Click(Control(loader, IDCANCEL));
+            EXPECT_TRUE(WaitForWindowGone(dlg, kTransferMs));
+            EXPECT_TRUE(Reloaded(main));
+        }
     });
     EXPECT_FALSE(CTransferLock::IsTaken());
+    EXPECT_EQ(database->m_pStore->m_records.size(), 2u);
 }
 
 // A backup that ends before any window shows is told here.
@@ -630,7 +660,6 @@ TEST_F(OptionsDlgTest, TheWorkersScheduledBackupRefusesBackupRestoreAndImport)
         EXPECT_TRUE(WaitForWindowGone(dlg));
     });
     EXPECT_EQ(Uploads(), 1u);
-    EXPECT_FALSE(LogHas(kRestoreLine));
     for (LPCWSTR what : {L"online backup", L"online restore", L"import"})
         EXPECT_TRUE(LogHas(std::wstring(L"COptionsDlg - ") + what + L" refused: another online transfer is running"))
             << CStringA(what).GetString();

@@ -8,6 +8,7 @@
 #include <string>
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
+#include "OnlineTestSupport.h"
 #include "TestSqlServer.h"
 #include "TransferTestSupport.h"
 #include "foundation/Conversions.h"
@@ -25,53 +26,13 @@ namespace {
 using namespace testing_support;
 using oledb_standin::CTestSqlServer;
 
-// Needs percent-encoding: "á" is two UTF-8 bytes, "+" is reserved.
-const wchar_t kAccount[] = L"kovács+iroda";
-const char kAccountQuery[] = "kov%C3%A1cs%2Biroda";
-const int kEarlierBackup = 12345;
+using namespace online_test;
 
-class OnlineBackupTest : public ::testing::Test
+class OnlineBackupTest : public COnlineRegisterTest
 {
 public:
-    OnlineBackupTest() : env(L"OnlineBackupTest") {}
+    OnlineBackupTest() : COnlineRegisterTest(L"OnlineBackupTest") {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer";
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
-        window_test::InitOnce();
-        context.reset(new CDatabaseContext);
-        context->m_pConnection->LoadSettings();
-        ASSERT_TRUE(server.CreateDatabase(L"Folionex"));
-        ASSERT_TRUE(server.CreateCaseTable(L"Folionex"));
-        CAppSettings& settings = env.Settings();
-        settings.WriteProfileString(L"Server", L"http://127.0.0.1/");
-        settings.WriteProfileString(L"AccountId", kAccount);
-        settings.SetOnlineBackupPassword(L"titok jelszó");
-        settings.WriteProfileInt(L"OMLastBackup", kEarlierBackup);
-
-        CUgyiratRecord active = MakeRecord(2024, 1, L"Kovács Ödön", L"Űrhajó Kft.", L"Polgári", L"\"sürgős\"",
-                                           L"+2025.01.15. tárgyalás");
-        active.Allapot = 1;
-        ASSERT_TRUE(store().Insert(active));
-        ASSERT_TRUE(store().Insert(MakeRecord(2024, 2, L"Tóth Ágnes", L"", L"Büntető")));
-        ASSERT_TRUE(store().Insert(MakeRecord(2025, 7, L"Nagy Péter", L"Szabó Éva", L"Munkajogi")));
-
-        HWND hwnd = CreateWindowExW(0, window_test::kPlainWindowClass, L"Főablak", WS_OVERLAPPEDWINDOW, 0, 0, 300,
-                                    200, NULL, NULL, NULL, NULL);
-        ASSERT_TRUE(hwnd);
-        parent.Attach(hwnd);
-    }
-
-    void TearDown() override
-    {
-        if (parent.GetSafeHwnd())
-            DestroyWindow(parent.Detach());
-        context.reset();
-        CoUninitialize();
-    }
-
-    CUgyiratStore& store() { return *context->m_pStore; }
 
     // The work files' base name of today.
     CString Base()
@@ -83,7 +44,6 @@ public:
         return base;
     }
 
-    int LastBackup() { return env.Settings().GetProfileInt(L"OMLastBackup", -1); }
 
     // Runs the upload; with the dialog, the script presses its button once
     // it shows the caption expected.
@@ -106,10 +66,6 @@ public:
         return result;
     }
 
-    CStorageEnvironment env;
-    CTestSqlServer server;
-    std::unique_ptr<CDatabaseContext> context;
-    CWnd parent;
 };
 
 TEST_F(OnlineBackupTest, BackupStoresTheArchiveOnTheServiceAndRecordsTheTime)
@@ -210,7 +166,7 @@ TEST_F(OnlineBackupTest, FailuresLeaveTheBackupTimeAsItWas)
         RemoveFolder(env.Folder());
         server.SetDown(false);
         server.ClearFailure();
-        env.Settings().SetOnlineBackupPassword(L"titok jelszó");
+        env.Settings().SetOnlineBackupPassword(kPassword);
         c.prepare(*this);
         EXPECT_EQ(Upload(c.withDialog, c.endButton), c.result);
         EXPECT_EQ(LastBackup(), kEarlierBackup);

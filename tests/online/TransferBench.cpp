@@ -7,6 +7,7 @@
 //                             N stored cases (half of them shared)
 #include <windows.h>
 #include <psapi.h>
+#include "BenchSupport.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
@@ -18,22 +19,6 @@
 #include "storage/UgyiratStore.h"
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
-double PeakMegabytes()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 // A backup XML of n cases in the writer's form.
 bool WriteBackupXml(LPCWSTR path, int n)
