@@ -2,6 +2,7 @@
 #include <string.h>
 #include "exchange/ImportColumnDlg.h"
 #include "exchange/ImportEditDlg.h"
+#include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/ProgressDlg.h"
@@ -464,10 +465,8 @@ void CImportDlg::RunImport()
 
 DWORD WINAPI ImportThreadProc(LPVOID pParam)
 {
-    HRESULT hr = CoInitializeEx(NULL, COINIT_MULTITHREADED);
+    CComScope com;
     static_cast<CImportDlg*>(pParam)->RunImport();
-    if (SUCCEEDED(hr))
-        CoUninitialize();
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
+#include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
@@ -54,21 +55,6 @@ HWND MainWindow()
     CWnd* wnd = AfxGetMainWnd();
     return wnd ? wnd->GetSafeHwnd() : NULL;
 }
-
-// COM for this thread, uninitialised only when the start succeeded.
-class CComScope
-{
-public:
-    CComScope() : m_hr(CoInitializeEx(NULL, COINIT_MULTITHREADED)) {}
-    ~CComScope()
-    {
-        if (SUCCEEDED(m_hr))
-            CoUninitialize();
-    }
-
-private:
-    HRESULT m_hr;
-};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include <time.h>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
+#include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/ProgressDlg.h"
@@ -94,29 +95,6 @@ CUgyiratStore* ApplicationStore()
     CDatabaseContext* context = CDatabaseContext::GetApplicationContext();
     return context ? context->m_pStore : NULL;
 }
-
-// COM for the loader's own thread when it writes through OLE DB; given back
-// only when it was taken.
-class CLoaderCom
-{
-public:
-    explicit CLoaderCom(bool needed) : m_hr(needed ? CoInitializeEx(NULL, COINIT_MULTITHREADED) : S_FALSE), m_needed(needed)
-    {
-        if (needed && FAILED(m_hr))
-            LogFormat(L"On-line restore: CoInitializeEx error %x", (unsigned)m_hr);
-    }
-    ~CLoaderCom()
-    {
-        if (m_needed && SUCCEEDED(m_hr))
-            CoUninitialize();
-    }
-    CLoaderCom(const CLoaderCom&) = delete;
-    CLoaderCom& operator=(const CLoaderCom&) = delete;
-
-private:
-    HRESULT m_hr;
-    bool m_needed;
-};
 
 } // namespace
 
@@ -391,7 +369,10 @@ DWORD WINAPI COnlineRestore::LoadThreadProc(LPVOID parameter)
         return 0; // the starter gave the load up before it began
     bool ok;
     {
-        CLoaderCom com(!restore->m_bToBackupFile);
+        // The loader writes the central table through OLE DB on this thread.
+        CComScope com(!restore->m_bToBackupFile);
+        if (com.Failed())
+            LogFormat(L"On-line restore: CoInitializeEx error %x", (unsigned)com.Result());
         ok = restore->StoreRecords();
     }
     restore->m_loaderResult.store(ok);
