@@ -7,6 +7,7 @@
 #include "afxapp.h"
 #include "app/AboutBox.h"
 #include "app/IktatoEditDlg.h"
+#include "app/OptionsDlg.h"
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
 #include "exchange/SablonDlg.h"
@@ -1074,7 +1075,9 @@ void CVelindoDlg::OnSysCommand(UINT nID, LPARAM lParam)
         UpdateStatus();
     } else if (command == IDM_OPTIONS) {
         CBusyGuard guard(&m_nBusy);
-        LogLine(L"Options dialog: not part of this build");
+        COptionsDlg options(this);
+        if (options.DoModal() == IDOK)
+            OnBnClickedFullList();
     } else {
         CDialogEx::OnSysCommand(nID, lParam);
     }

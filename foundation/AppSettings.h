@@ -77,9 +77,10 @@ public:
     // The password of the online backup, kept enciphered in "OMPassword"
     // (defined with the backup, online/BackupPassword.cpp). Mode 0 never
     // asks; 1 always asks; 2 asks only when no value is stored. Asking runs
-    // the backup-mode dialog over the application's main window, pre-filled;
-    // on OK its password is stored. Empty when there is none, also when the
-    // stored value cannot be deciphered.
+    // the backup-mode dialog over the application's main window (or over the
+    // popup active above it), pre-filled; on OK its password is stored.
+    // Empty when there is none, also when the stored value cannot be
+    // deciphered.
     CString GetOnlineBackupPassword(int mode);
     // The empty password is stored as the empty text.
     void SetOnlineBackupPassword(LPCWSTR password);

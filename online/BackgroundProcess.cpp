@@ -5,6 +5,7 @@
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
+#include "foundation/TransferLock.h"
 #include "online/OnlineBackup.h"
 #include "online/OnlineRestore.h"
 #include "online/SelfUpdate.h"
@@ -251,10 +252,17 @@ bool BackgroundProcess::IsDue(long long now, int last, int firstFrequency, int f
     return (int)now / 86400 >= last / 86400 + step;
 }
 
-// The data-changing commands are locked while the step runs with COM.
+// The data-changing commands are locked while the step runs with COM. A
+// transfer the user started uses the same work files: while it runs, the
+// step is left out of this pass.
 void BackgroundProcess::RunLocked(bool (*step)(), LPCWSTR runningText, LPCWSTR doneText, LPCWSTR failedText,
                                   LPCWSTR doneLog, LPCWSTR failedLog)
 {
+    CTransferLock transfer;
+    if (!transfer.Held()) {
+        LogLine(L"BackgroundProcess - another online transfer is running, the scheduled step is skipped");
+        return;
+    }
     PostToMain(g_uMsgLockUi, 0);
     Report(10, runningText);
     bool ok;

@@ -45,8 +45,10 @@ CString CAppSettings::GetOnlineBackupPassword(int mode)
     }
     // Mode 2 asks by the stored text: a value that cannot be deciphered is
     // still a value, and is not asked for again.
+    // Without a parent the dialog goes over the main window's last active
+    // popup: a dialog that asks from over the main window stays disabled.
     if (mode == 1 || (mode == 2 && stored.IsEmpty()))
-        password = AskPassword(*this, AfxGetMainWnd(), password);
+        password = AskPassword(*this, NULL, password);
     return password;
 }
 

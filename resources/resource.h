@@ -202,6 +202,31 @@
 #define IDC_SABLON_ROOT 1064
 // ---- end of template dialogs ----
 
+// ---- Options dialog (COptionsDlg) ----
+#define IDD_OPTIONS               123
+#define IDC_OPT_DBWIZARD          1096
+#define IDC_OPT_EXPORT            1026
+#define IDC_OPT_IMPORT            1027
+#define IDC_OPT_STATS             1141
+#define IDC_OPT_ROOT_LABEL        1098
+#define IDC_OPT_ROOT              1099
+#define IDC_OPT_SABLON            1097
+#define IDC_OPT_ROLE              1119
+#define IDC_OPT_DAYS_LABEL        1118
+#define IDC_OPT_DAYS              1117
+#define IDC_OPT_FREQUENCY_LABEL   1116
+#define IDC_OPT_FREQUENCY         1075
+#define IDC_OPT_PASSWORD          1029
+#define IDC_OPT_BACKUP_NOW        1033
+#define IDC_OPT_RESTORE           1031
+#define IDC_OPT_PREDICTIVE        1138
+#define IDC_OPT_FONT_RESET        1139
+#define IDC_OPT_DATABASE_BAND     1102
+#define IDC_OPT_DOCUMENTS_BAND    1103
+#define IDC_OPT_ARCHIVE_BAND      1104
+#define IDC_OPT_MORE_BAND         1106
+// ---- end of options dialog ----
+
 // ---- Restore compare dialog (CCompareDlg) ----
 #define IDD_COMPARE 142
 #define IDC_CMP_LIST 1107
