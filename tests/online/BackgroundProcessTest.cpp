@@ -13,6 +13,7 @@
 #include "foundation/Progress.h"
 #include "foundation/RegisteredMessages.h"
 #include "online/BackgroundProcess.h"
+#include "online/OnlineBackup.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
@@ -21,6 +22,7 @@
 #include "support/WindowDriver.h"
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
+#include "OnlineTestSupport.h"
 #include "TestSqlServer.h"
 
 namespace {
@@ -208,6 +210,18 @@ INSTANTIATE_TEST_SUITE_P(Replies, CheckReplyTest, ::testing::ValuesIn(kCheckCase
 // the local backup file loaded from it (working offline). The scheduled
 // backup uploads to the stand-in; the synchronisation restores from it.
 
+using online_test::Snapshot;
+
+// What the stand-in holds for the account when the worker starts: nothing, or
+// a backup of the register made before its last case was added, enciphered
+// with the password the worker knows or with another one.
+enum OnService
+{
+    NO_BACKUP,
+    BACKUP,
+    BACKUP_OTHER_PASSWORD,
+};
+
 struct ScheduleCase
 {
     const char* name;
@@ -221,6 +235,8 @@ struct ScheduleCase
     std::vector<int> locks;
     bool uploaded;     // an upload reached the service
     bool recorded;     // "OMLastBackup" holds the time of this pass
+    bool restoreAsked = false; // the synchronisation asked where the account's backup lies
+    OnService onService = NO_BACKUP;
 };
 
 class WorkerRegisterTest : public BackgroundProcessTest
@@ -262,12 +278,30 @@ protected:
         ASSERT_TRUE(store().LoadFromBackup());
     }
 
-    size_t UploadsSeen()
+    size_t UploadsSeen(size_t from = 0) { return RequestsSeen("POST", "/VApi/UploadDB.aspx", from); }
+
+    // Requests of a method and path among those the stand-in received from
+    // the given one on.
+    static size_t RequestsSeen(const char* method, const char* path, size_t from)
     {
+        std::vector<StandInRequest> requests = StandInRequests();
         size_t n = 0;
-        for (const StandInRequest& r : StandInRequests())
-            n += r.method == "POST" && r.path == "/VApi/UploadDB.aspx";
+        for (size_t i = from; i < requests.size(); ++i)
+            n += requests[i].method == method && requests[i].path == path;
         return n;
+    }
+
+    // Uploads the register as it is now for the account, then adds a case,
+    // so that the local copy differs from the backup; the uploaded cases.
+    Snapshot PutBackupOnService(LPCWSTR password)
+    {
+        settings.SetOnlineBackupPassword(password);
+        EXPECT_EQ(0, COnlineBackup().Upload(NULL));
+        settings.SetOnlineBackupPassword(L"");
+        Drain();
+        Snapshot uploaded = online_test::Of(store().m_records);
+        EXPECT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
+        return uploaded;
     }
 
     oledb_standin::CTestSqlServer server;
@@ -310,9 +344,17 @@ std::vector<std::wstring> WorkersOwn(const std::vector<std::wstring>& all, std::
 TEST_P(ScheduleTest, RunsTheDueStep)
 {
     const ScheduleCase& c = GetParam();
+    Snapshot uploaded;
+    if (c.onService != NO_BACKUP) {
+        ASSERT_NO_FATAL_FAILURE(uploaded = PutBackupOnService(c.onService == BACKUP ? L"titok" : L"másik jelszó"));
+    }
     if (!c.online) {
         ASSERT_NO_FATAL_FAILURE(GoOffline());
     }
+    const Snapshot cases = online_test::Of(store().m_records);
+    const CString backupPath = settings.GetBackupFilePath();
+    const std::string backupBytes = ReadFileBytes(backupPath);
+    const size_t requestsBefore = StandInRequests().size();
     if (c.frequency != -1)
         settings.WriteProfileInt(L"OMBackupFrequency", c.frequency);
     const int earlier = c.daysBack >= 0 ? (int)time(NULL) - c.daysBack * 86400 : -1;
@@ -343,8 +385,19 @@ TEST_P(ScheduleTest, RunsTheDueStep)
     }
     EXPECT_EQ(c.logged, WorkersOwn(between, {kBackupStep, kBackupPerformed, kBackupDoneLog, kBackupFailedLog,
                                              kSyncPerformed, kSyncDoneLog, kSyncFailedLog}));
-    EXPECT_EQ(c.uploaded ? 1u : 0u, UploadsSeen());
+    EXPECT_EQ(c.uploaded ? 1u : 0u, UploadsSeen(requestsBefore));
     EXPECT_EQ(0u, ChecksSeen());
+    EXPECT_EQ(c.restoreAsked ? 1u : 0u, RequestsSeen("GET", "/VApi/OnlineRestore.aspx", requestsBefore));
+    const bool downloads = c.restoreAsked && c.onService != NO_BACKUP;
+    EXPECT_EQ(downloads ? 1u : 0u, RequestsSeen("GET", "/VApi/Backup.aspx", requestsBefore));
+    // The synchronisation writes the downloaded cases into the backup file
+    // only; a failed one, and every other step, leaves the file as it was.
+    EXPECT_EQ(cases, online_test::Of(store().m_records)) << "the store's cases are never touched";
+    if (!c.online && c.recorded) {
+        EXPECT_EQ(uploaded, online_test::ReadBackupFile(backupPath));
+    } else {
+        EXPECT_TRUE(ReadFileBytes(backupPath) == backupBytes) << "the backup file changed";
+    }
     const int last = settings.GetProfileInt(L"OMLastBackup", -1);
     if (c.recorded) {
         EXPECT_GE(last, before);
@@ -374,13 +427,20 @@ const ScheduleCase kScheduleCases[] = {
     {"NoPassword", true, 1, -1, false, 0, {}, {kBackupStep}, {1}, false, false},
     {"NoSchedule", true, -1, -1, true, 0, {}, {kBackupStep}, {1}, false, false},
     {"SyncOnlineRunsNeither", true, 34, 7, true, 0, {}, {kBackupStep}, {1}, false, false},
-    // No backup of the account lies on the service: the synchronisation
-    // runs and fails, and the backup file stays as it was.
-    {"SyncWeeklySevenDaysAgo", false, 34, 7, true, 0, {kSyncRuns, kSyncFailed},
-     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false},
+    // The synchronisation downloads the account's backup into the backup file.
+    {"SyncWeeklySevenDaysAgo", false, 34, 7, true, 0, {kSyncRuns, kSyncDone},
+     {kBackupStep, kSyncPerformed, kSyncDoneLog}, {0, 1, 1}, false, true, true, BACKUP},
+    // No backup of the account lies on the service, or one the password does
+    // not open: the synchronisation runs and fails, and the backup file stays
+    // as it was.
+    {"SyncNothingOnTheService", false, 34, 7, true, 0, {kSyncRuns, kSyncFailed},
+     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false, true},
     {"SyncNeverSynchronised", false, 33, -1, true, 0, {kSyncRuns, kSyncFailed},
-     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false},
-    {"SyncWeeklySixDaysAgo", false, 34, 6, true, 0, {}, {kBackupStep, kSyncPerformed}, {1}, false, false},
+     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false, true},
+    {"SyncBackupOfAnotherPassword", false, 35, 31, true, 0, {kSyncRuns, kSyncFailed},
+     {kBackupStep, kSyncPerformed, kSyncFailedLog}, {0, 1, 1}, false, false, true, BACKUP_OTHER_PASSWORD},
+    {"SyncWeeklySixDaysAgo", false, 34, 6, true, 0, {}, {kBackupStep, kSyncPerformed}, {1}, false, false, false,
+     BACKUP},
     {"SyncNoPassword", false, 33, -1, false, 0, {}, {kBackupStep}, {1}, false, false},
     {"BackupOfflineRunsNeither", false, 2, 7, true, 0, {}, {kBackupStep}, {1}, false, false},
 };

@@ -46,26 +46,6 @@ const wchar_t kLoaderTitle[] = L"Adatok betöltése";
 const wchar_t kNoAddress[] = L"A letöltés helyének meghatározása nem sikerült!";
 const wchar_t kNotObtained[] = L"A mentett adatok megszerzése nem sikerült!";
 
-// Every stored field of a record in one text (the compare state is never stored).
-std::wstring Fields(const CUgyiratRecord& r)
-{
-    wchar_t head[160];
-    swprintf(head, 160, L"%d/%d a%d %04d.%02d.%02d %02d:%02d:%02d|", r.Nr, r.Ev, r.Allapot, r.Datum.year,
-             r.Datum.month, r.Datum.day, r.Datum.hour, r.Datum.minute, r.Datum.second);
-    return std::wstring(head) + r.UgyfelNeve + L"|" + r.EllenfelNeve + L"|" + r.UgyJellege + L"|" + r.Megjegyzes +
-           L"|" + r.CC + L"|" + r.Hataridok;
-}
-
-typedef std::map<int, std::wstring> Snapshot;
-
-Snapshot Of(const CUgyiratStore::RecordMap& map)
-{
-    Snapshot out;
-    for (const auto& item : map)
-        out[item.first] = Fields(item.second);
-    return out;
-}
-
 // The backup XML writes a double quote of a text (but the CC) as an apostrophe.
 CUgyiratRecord AsRestored(CUgyiratRecord r)
 {
@@ -74,22 +54,6 @@ CUgyiratRecord AsRestored(CUgyiratRecord r)
             if (*p == L'"')
                 *p = L'\'';
     return r;
-}
-
-// The rows of a table, read through the program's own table object.
-Snapshot ReadTable(CRDBTable& table)
-{
-    Snapshot out;
-    if (!table.OpenSelect())
-        return out;
-    while (table.MoveNext()) {
-        CUgyiratRecord r;
-        ZeroRecord(r);
-        table.GetRecord(r);
-        out[UgyiratKey(r)] = Fields(r);
-    }
-    table.Close();
-    return out;
 }
 
 // One window the user answers: found by its title, then acted on.
@@ -147,12 +111,7 @@ public:
         return ReadTable(table);
     }
 
-    Snapshot BackupFile()
-    {
-        CtUgyirat_Sqlite table;
-        table.SetPath(env.BackupPath());
-        return ReadTable(table);
-    }
+    Snapshot BackupFile() { return ReadBackupFile(env.BackupPath()); }
 
     // The register as it is now, uploaded; the uploaded cases as a restore gives them back.
     Snapshot BackUp()

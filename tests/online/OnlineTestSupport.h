@@ -1,11 +1,15 @@
 // The fixture of the online backup and restore tests: a register of a few
 // cases (accents, quotes, deadlines, active and closed) in the test SQL
 // server's central table and in the store of the application's data holder,
-// the instance set up for the web-service stand-in, and a parent window.
+// the instance set up for the web-service stand-in, and a parent window;
+// the cases of a table or of the case map as texts to compare.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cwchar>
+#include <map>
 #include <memory>
+#include <string>
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
 #include "TestSqlServer.h"
@@ -21,6 +25,49 @@ const wchar_t kAccount[] = L"kovács+iroda";
 const char kAccountQuery[] = "kov%C3%A1cs%2Biroda";
 const wchar_t kPassword[] = L"titok jelszó";
 const int kEarlierBackup = 12345;
+
+// Every stored field of a record in one text (the compare state is never stored).
+inline std::wstring Fields(const CUgyiratRecord& r)
+{
+    wchar_t head[160];
+    swprintf(head, 160, L"%d/%d a%d %04d.%02d.%02d %02d:%02d:%02d|", r.Nr, r.Ev, r.Allapot, r.Datum.year,
+             r.Datum.month, r.Datum.day, r.Datum.hour, r.Datum.minute, r.Datum.second);
+    return std::wstring(head) + r.UgyfelNeve + L"|" + r.EllenfelNeve + L"|" + r.UgyJellege + L"|" + r.Megjegyzes +
+           L"|" + r.CC + L"|" + r.Hataridok;
+}
+
+typedef std::map<int, std::wstring> Snapshot;
+
+inline Snapshot Of(const CUgyiratStore::RecordMap& map)
+{
+    Snapshot out;
+    for (const auto& item : map)
+        out[item.first] = Fields(item.second);
+    return out;
+}
+
+// The rows of a table, read through the program's own table object.
+inline Snapshot ReadTable(CRDBTable& table)
+{
+    Snapshot out;
+    if (!table.OpenSelect())
+        return out;
+    while (table.MoveNext()) {
+        CUgyiratRecord r;
+        ZeroRecord(r);
+        table.GetRecord(r);
+        out[UgyiratKey(r)] = Fields(r);
+    }
+    table.Close();
+    return out;
+}
+
+inline Snapshot ReadBackupFile(LPCWSTR path)
+{
+    CtUgyirat_Sqlite table;
+    table.SetPath(path);
+    return ReadTable(table);
+}
 
 class COnlineRegisterTest : public ::testing::Test
 {
