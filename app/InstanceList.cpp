@@ -32,6 +32,14 @@ ReadResult ReadText(HKEY hKey, LPCWSTR name, CString& out)
     return READ_OK;
 }
 
+// Below HKCU\Software\Orvane\Folionex the template list has its key among
+// the instances; it is none of them.
+bool IsSablonKey(LPCWSTR key)
+{
+    CWinApp* app = AfxGetApp();
+    return app && key && _wcsicmp(app->m_pszAppName, L"Folionex") == 0 && _wcsicmp(key, GetSablonKeyName()) == 0;
+}
+
 } // namespace
 
 int CInstanceList::Load()
@@ -41,16 +49,13 @@ int CInstanceList::Load()
     HKEY hApp = app ? app->GetAppRegistryKey() : NULL;
     if (!hApp)
         return 0;
-    // Below HKCU\Software\Orvane\Folionex the template list has its key
-    // among the instances; it is none of them.
-    bool sablonBeside = _wcsicmp(app->m_pszAppName, L"Folionex") == 0;
     DWORD index = 0;
     for (;; ++index) {
         wchar_t name[512];
         DWORD nameLen = 512;
         if (RegEnumKeyExW(hApp, index, name, &nameLen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        if (sablonBeside && _wcsicmp(name, GetSablonKeyName()) == 0)
+        if (IsSablonKey(name))
             continue;
         CInstanceInfo info;
         info.key = name;
@@ -80,6 +85,12 @@ int CInstanceList::Load()
 CString CInstanceList::Resolve(LPCWSTR requestedKey)
 {
     CString result = (requestedKey && *requestedKey) ? CString(requestedKey) : CString(GetDefaultInstanceKey());
+    // An instance of that name would keep its settings in the template
+    // list's key and mix the two.
+    if (IsSablonKey(result)) {
+        LogFormat(L"Instance key %s is the template list's key; the default instance starts", (LPCWSTR)result);
+        result = GetDefaultInstanceKey();
+    }
     if (Load() > 0) {
         for (const auto& item : m_items) {
             if (_wcsicmp(item.key, result) == 0)

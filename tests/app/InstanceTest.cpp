@@ -104,6 +104,22 @@ TEST_F(InstanceTest, ResolveAndGetKey)
     EXPECT_EQ(CString(GetDefaultInstanceKey()), CString(L"DefaultInstance"));
 }
 
+TEST_F(InstanceTest, TheTemplateListsKeyIsNoInstanceOfTheProgram)
+{
+    // The program's own key holds the template list's key beside the
+    // instances: asked for by name, the default instance starts instead.
+    LPCWSTR name = App()->m_pszAppName;
+    App()->m_pszAppName = L"Folionex";
+    CInstanceList list;
+    CString sablon = list.Resolve(L"SABLON");
+    CString other = list.Resolve(L"Sablonok");
+    App()->m_pszAppName = name;
+    EXPECT_EQ(sablon, CString(L"DefaultInstance"));
+    EXPECT_EQ(other, CString(L"Sablonok"));
+    // Under another application key the name is an instance like any other.
+    EXPECT_EQ(CInstanceList().Resolve(L"Sablon"), CString(L"Sablon"));
+}
+
 // ---------------------------------------------------------------------------
 // The selection dialog
 
