@@ -335,8 +335,7 @@ TEST_F(StartupTest, OfflineDownloadAsksForThePasswordFirst)
                 for (const auto& t : ChildTexts(box, L"Static"))
                     prefill += t;
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
-                for (DWORD start = GetTickCount(); IsWindowVisible(box) && GetTickCount() - start < 10000;)
-                    Sleep(20);
+                testing_support::WaitUntil([&] { return !IsWindowVisible(box); }, 10000);
             }
             if (c.typed)
                 SendMessageW(GetDlgItem(dlg, 1063), WM_SETTEXT, 0, (LPARAM)c.typed);

@@ -15,6 +15,7 @@
 #include "storage/CtUgyirat_Sqlite.h"
 #include "storage/CtUgyirat_SqlServer.h"
 #include "support/TestSupport.h"
+#include "support/WindowDriver.h"
 #include "tests/standins/oledb/TestSqlServer.h"
 
 namespace startup_test {
@@ -90,23 +91,24 @@ inline std::wstring WindowText(HWND h)
 // A visible window of the process with this caption, waited for up to 10 s.
 inline HWND WaitForProcessWindow(DWORD pid, const std::wstring& caption)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
-        FindData data = {pid, {}};
-        EnumWindows(CollectWindow, (LPARAM)&data);
-        for (HWND h : data.windows)
-            if (WindowText(h) == caption)
-                return h;
-    }
-    return NULL;
+    HWND found = NULL;
+    testing_support::WaitUntil(
+        [&] {
+            FindData data = {pid, {}};
+            EnumWindows(CollectWindow, (LPARAM)&data);
+            for (HWND h : data.windows)
+                if (WindowText(h) == caption)
+                    found = h;
+            return found != NULL;
+        },
+        10000);
+    return found;
 }
 
 // Waits up to 10 s for a control's caption.
 inline bool WaitForCaption(HWND control, const std::wstring& caption)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
-        if (WindowText(control) == caption)
-            return true;
-    return false;
+    return testing_support::WaitUntil([&] { return WindowText(control) == caption; }, 10000);
 }
 
 inline std::wstring ClassOf(HWND h)
