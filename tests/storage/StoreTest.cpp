@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "StorageTestSupport.h"
 #include "storage/UgyiratStore.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 #include <shlobj.h>
 #include <sqlite3.h>
@@ -8,47 +9,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
-
-// Allocation failure on demand: while armed, the allocation after the
-// first `g_allocationsLeft` throws std::bad_alloc, as the one that finds
-// the 32-bit address space full would; the ones after it find the memory
-// the unwinding freed.
-namespace {
-std::atomic<bool> g_failAllocations{false};
-std::atomic<long> g_allocationsLeft{0};
-
-class CAllocationFailure
-{
-public:
-    explicit CAllocationFailure(long after)
-    {
-        g_allocationsLeft = after;
-        g_failAllocations = true;
-    }
-    ~CAllocationFailure() { g_failAllocations = false; }
-};
-} // namespace
-
-// GCC takes malloc and free for a pair apart from new and delete; here
-// they are the pair that new and delete are made of.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    if (g_failAllocations && g_allocationsLeft.fetch_sub(1) == 0)
-        throw std::bad_alloc();
-    void* p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 

@@ -1,0 +1,115 @@
+#include "FailingAllocator.h"
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<bool> g_armed{false};
+std::atomic<bool> g_every{false};
+std::atomic<long> g_left{0};
+std::atomic<long> g_refused{0};
+std::atomic<long> g_count{0};
+std::atomic<std::size_t> g_minSize{0};
+std::atomic<std::size_t> g_largest{0};
+
+void* Allocate(std::size_t size)
+{
+    g_count.fetch_add(1, std::memory_order_relaxed);
+    std::size_t largest = g_largest.load(std::memory_order_relaxed);
+    while (size > largest && !g_largest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
+    }
+    if (g_armed.load() && size >= g_minSize.load()) {
+        const long left = g_left.fetch_sub(1);
+        if (left == 0 || (left < 0 && g_every.load())) {
+            g_refused.fetch_add(1);
+            throw std::bad_alloc();
+        }
+    }
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+} // namespace
+
+namespace testing_support {
+
+CAllocationFailure::CAllocationFailure(long after, std::size_t minSize, bool every)
+{
+    g_refused = 0;
+    g_left = after;
+    g_minSize = minSize;
+    g_every = every;
+    g_armed = true;
+}
+
+CAllocationFailure::~CAllocationFailure()
+{
+    g_armed = false;
+}
+
+long CAllocationFailure::Refused() const
+{
+    return g_refused.load();
+}
+
+long AllocationCount()
+{
+    return g_count.load();
+}
+
+std::size_t LargestAllocation()
+{
+    return g_largest.load();
+}
+
+void ResetLargestAllocation()
+{
+    g_largest = 0;
+}
+
+} // namespace testing_support
+
+// GCC takes malloc and free for a pair apart from new and delete; here
+// they are the pair that new and delete are made of.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
