@@ -298,6 +298,18 @@ TEST_F(InstanceOnlineTest, MergeNamesBindsOrCreates)
          {{L"A", L"Nagybetűs", L"Iroda@Pelda.hu", 0}},
          "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Kicsi\n",
          {{L"A", L"Nagybetűs", L"Iroda@Pelda.hu", 0}, {L"Instance_5_iroda_pelda.hu", L"Kicsi", email, 5}}},
+        {"a new key that an instance has in another letter case is not written over",
+         {{L"Instance_5_Iroda_pelda.hu", L"Másé", L"Iroda@pelda.hu", 5}},
+         "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Kicsi\n",
+         {{L"Instance_5_Iroda_pelda.hu", L"Másé", L"Iroda@pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Kicsi", email, 5}}},
+        {"another e-mail that gives the same key: the next free one",
+         {{L"Instance_5_iroda_pelda.hu", L"Plusz", L"iroda+pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Ketto", L"iroda_pelda.hu", 5}},
+         "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Harmadik\n",
+         {{L"Instance_5_iroda_pelda.hu", L"Plusz", L"iroda+pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Ketto", L"iroda_pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_3", L"Harmadik", email, 5}}},
         {"another program type is ignored",
          {{L"A", L"Helyi", L"", 0}},
          "Count=2\nProgType0=3\nRepoNr0=5\nRepoName0=M\xC3\xA1s\nProgType1=1\nRepoNr1=6\nRepoName1=Megint\n",
@@ -321,6 +333,36 @@ TEST_F(InstanceOnlineTest, MergeNamesBindsOrCreates)
         ASSERT_TRUE(dlg.GetRepoList(email.c_str(), L"titok"));
         EXPECT_FALSE(dlg.MergeRepoList());
         EXPECT_EQ(Registry(), c.after);
+    }
+}
+
+// The key of a new instance names its registry key and its data folder: a
+// character that either cannot hold becomes "_", so no e-mail reaches
+// another key or a folder outside the program's own.
+TEST_F(InstanceOnlineTest, ANewKeyIsOneARegistryKeyAndAFolderCanHave)
+{
+    struct Case
+    {
+        LPCWSTR email, key;
+    } cases[] = {
+        {L"a/../../../x@pelda.hu", L"Instance_3_a_.._.._.._x_pelda.hu"},
+        {L"..\\..\\evil@pelda.hu", L"Instance_3_.._.._evil_pelda.hu"},
+        {L"x:y?z*w\"<>|@p.hu", L"Instance_3_x_y_z_w_____p.hu"},
+        {L"pont.@p.hu.", L"Instance_3_pont._p.hu"},
+        {L"szóköz @p.hu  ", L"Instance_3_szóköz _p.hu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CStringA(c.email).GetString());
+        ResetProfile();
+        PointAtStandIn();
+        ASSERT_TRUE(StandInReply(kGetRepos, 200, "Count=1\nProgType0=2\nRepoNr0=3\nRepoName0=Fi\xC3\xB3k\n"));
+        CInstanceList list;
+        list.Load();
+        CInstanceSelectDlg dlg(list, NULL);
+        ASSERT_TRUE(dlg.GetRepoList(c.email, L"titok"));
+        EXPECT_TRUE(dlg.MergeRepoList());
+        EXPECT_EQ(Registry(), (std::vector<Inst>{{c.key, L"Fiók", c.email, 3}}));
+        EXPECT_TRUE(CAppSettings::IsUsableInstanceKey(c.key));
     }
 }
 
