@@ -63,6 +63,33 @@ void Fill(const std::vector<Inst>& instances)
         AddInstance(i.key.c_str(), i.name.c_str(), i.email.empty() ? NULL : i.email.c_str(), i.repoNr);
 }
 
+// The selection dialog whose refresh says when it has ended: after the
+// account dialog, the request and whatever the request led to.
+class CRefreshWatchedDlg : public CInstanceSelectDlg
+{
+public:
+    explicit CRefreshWatchedDlg(CInstanceList& list)
+        : CInstanceSelectDlg(list, NULL), refreshEnded(CreateEventW(NULL, TRUE, FALSE, NULL))
+    {
+    }
+    ~CRefreshWatchedDlg() { CloseHandle(refreshEnded); }
+
+    HANDLE refreshEnded;
+
+protected:
+    afx_msg void OnRefresh()
+    {
+        ResetEvent(refreshEnded);
+        OnBnClickedRefreshList();
+        SetEvent(refreshEnded);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CRefreshWatchedDlg, CInstanceSelectDlg)
+    ON_BN_CLICKED(1121, &CRefreshWatchedDlg::OnRefresh)
+END_MESSAGE_MAP()
+
 class InstanceOnlineTest : public ::testing::Test
 {
 protected:
@@ -106,7 +133,7 @@ protected:
 
     // The refresh as a user does it: "Lista &frissítése", the account
     // dialog's texts, OK; then what the account dialog showed first, and
-    // the combo once the account dialog is gone.
+    // the combo once the refresh has ended.
     struct Refresh
     {
         CString offered;
@@ -117,36 +144,51 @@ protected:
     Refresh RunRefresh(CInstanceList& list, LPCWSTR email, LPCWSTR password, LPCWSTR picture = NULL)
     {
         Refresh seen;
-        RunSelectDialog(list, [&](HWND wnd) {
+        CRefreshWatchedDlg dlg(list);
+        RunSelectDialog(dlg, [&](HWND wnd) {
             ClickId(wnd, 1121);
             HWND account = WaitForWindow(L"#32770", kAccountCaption);
             ASSERT_TRUE(account);
             SendMessageW(account, WM_NULL, 0, 0);
             seen.offered = Text(Control(account, 1122));
             EXPECT_TRUE(GetWindowLongW(Control(account, 1063), GWL_STYLE) & ES_PASSWORD);
-            if (email)
+            if (email) {
                 SetWindowTextW(Control(account, 1122), email);
+            }
             SetWindowTextW(Control(account, 1063), password);
-            if (picture && !ScreenshotFolder().IsEmpty())
+            if (picture && !ScreenshotFolder().IsEmpty()) {
                 EXPECT_TRUE(SaveShot(account, picture));
+            }
             ClickId(account, IDOK);
             EXPECT_TRUE(WaitForWindowGone(account, 20000));
-            // Refused texts: a box, then the account dialog again as typed.
-            HWND box = WaitForWindow(NULL, kRefusedCaption, 300);
+            // Whatever follows the request: refused texts show a box, then
+            // the account dialog again as typed; a failed request shows the
+            // account dialog again; otherwise the refresh ends.
+            HWND box = NULL, again = NULL;
+            bool ended = false;
+            auto next = [&] {
+                box = FindTopWindow(NULL, kRefusedCaption);
+                again = FindTopWindow(L"#32770", kAccountCaption);
+                ended = WaitForSingleObject(dlg.refreshEnded, 0) == WAIT_OBJECT_0;
+                return box || again || ended;
+            };
+            ASSERT_TRUE(WaitUntil(next, 20000)) << "the refresh neither ended nor showed a window";
             if (box) {
                 seen.refusedBox = true;
                 PressKey(box, VK_RETURN);
                 EXPECT_TRUE(WaitForWindowGone(box));
+                ASSERT_TRUE(WaitUntil([&] { return next() && !box; }, 5000));
             }
-            HWND again = WaitForWindow(L"#32770", kAccountCaption, box ? 5000 : 300);
             if (again) {
                 seen.shownAgain = true;
                 SendMessageW(again, WM_NULL, 0, 0);
-                if (email)
+                if (email) {
                     EXPECT_EQ(Text(Control(again, 1122)), CString(email));
+                }
                 ClickId(again, IDCANCEL);
                 EXPECT_TRUE(WaitForWindowGone(again));
             }
+            EXPECT_EQ(WaitForSingleObject(dlg.refreshEnded, 5000), WAIT_OBJECT_0) << "the refresh did not end";
             SendMessageW(wnd, WM_NULL, 0, 0);
             seen.combo = ReadCombo(wnd);
             ClickId(wnd, IDCANCEL);
@@ -230,9 +272,11 @@ TEST_F(InstanceOnlineTest, TextsThatCannotBeSentSendNothingAndAskAgain)
 
 TEST_F(InstanceOnlineTest, AFailedRequestShowsTheAccountDialogAgain)
 {
-    struct Case { const char* what; std::string fault; } cases[] = {
+    struct Case { const char* what; std::string fault; bool error = false; } cases[] = {
         {"HTTP 500", "path=/VApi/GetRepos.aspx\nmode=status\nstatus=500\n"},
         {"dropped connection", "path=/VApi/GetRepos.aspx\nmode=drop\n"},
+        // The account dialog comes back only after the slow request.
+        {"HTTP 500 after two seconds", "path=/VApi/GetRepos.aspx\nmode=stall\nafter=-1\nseconds=2\n", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -241,6 +285,9 @@ TEST_F(InstanceOnlineTest, AFailedRequestShowsTheAccountDialogAgain)
         Fill({{L"A_Iroda", L"Iroda", L"iroda@pelda.hu", 0}});
         Account(L"iroda@pelda.hu", L"titok", {L"12|Irodai ügyek|2"});
         ASSERT_TRUE(StandIn(L"/_control/fault", c.fault));
+        if (c.error) {
+            ASSERT_TRUE(StandInReply(kGetRepos, 500, "ErrorCode=500\n"));
+        }
         CInstanceList list;
         list.Load();
         Refresh seen = RunRefresh(list, NULL, L"titok");
