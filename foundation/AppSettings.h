@@ -118,6 +118,9 @@ public:
     // goes are deleted without running.
     void QueueTask(CTask* task);
     void RunPendingTask();
+    // The newest queued task, taken out of the queue without running; the
+    // caller owns it. Null when none is queued.
+    CTask* TakeQueuedTask() { return m_taskQueue.Pop(); }
 
     static const wchar_t kDefaultServerUrl[];
 
