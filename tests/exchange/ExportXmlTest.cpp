@@ -164,6 +164,17 @@ protected:
         return file;
     }
 
+    // Exports the records of every row case in one file; the records.
+    std::vector<CUgyiratRecord> ExportRowCases()
+    {
+        std::vector<CUgyiratRecord> records;
+        for (const RowCase& c : RowCases())
+            records.push_back(c.record);
+        CUgyiratStore store(new CMemoryCaseTable(records));
+        EXPECT_TRUE(store.ExportXml(path));
+        return records;
+    }
+
     CStorageEnvironment env;
     CString path;
 };
@@ -197,11 +208,8 @@ TEST_F(ExportXmlTest, RowsByteForByte)
 
 TEST_F(ExportXmlTest, RoundTripThroughTheReader)
 {
-    std::vector<CUgyiratRecord> records;
-    for (const RowCase& c : RowCases())
-        records.push_back(c.record);
-    CUgyiratStore store(new CMemoryCaseTable(records));
-    ASSERT_TRUE(store.ExportXml(path));
+    ExportRowCases();
+    ASSERT_FALSE(HasFailure());
 
     XmlParser parser;
     ASSERT_TRUE(parser.Load(path));
@@ -236,11 +244,8 @@ TEST_F(ExportXmlTest, RoundTripThroughTheReader)
 // own: the system's XML parser loads it whole.
 TEST_F(ExportXmlTest, AStandardXmlReaderTakesTheFile)
 {
-    std::vector<CUgyiratRecord> records;
-    for (const RowCase& c : RowCases())
-        records.push_back(c.record);
-    CUgyiratStore store(new CMemoryCaseTable(records));
-    ASSERT_TRUE(store.ExportXml(path));
+    std::vector<CUgyiratRecord> records = ExportRowCases();
+    ASSERT_FALSE(HasFailure());
 
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
     CLSID clsid;
