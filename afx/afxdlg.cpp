@@ -507,7 +507,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, long& value)
     HWND hWndCtrl = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
         if (!ParseLong(GetText(hWndCtrl), value))
-            FailWithMessage(pDX, L"Enter an integer.");
+            FailWithMessage(pDX, L"Kérem, egész számot adjon meg.");
     } else {
         CString text;
         text.Format(L"%ld", value);
@@ -527,7 +527,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, DWORD& value)
     HWND hWndCtrl = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
         if (!ParseULong(GetText(hWndCtrl), value))
-            FailWithMessage(pDX, L"Enter a positive integer.");
+            FailWithMessage(pDX, L"Kérem, nem negatív egész számot adjon meg.");
     } else {
         CString text;
         text.Format(L"%lu", value);

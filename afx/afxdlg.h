@@ -114,7 +114,8 @@ public:
 // Subclasses the control into rControl the first time (loading).
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // Window text. The numbers: a text that is not a number in range shows
-// "Enter an integer." ("Enter a positive integer." for the unsigned ones).
+// "Kérem, egész számot adjon meg." ("Kérem, nem negatív egész számot adjon
+// meg." for the unsigned ones), in the program's language.
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value);
 void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value);

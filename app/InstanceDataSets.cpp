@@ -52,6 +52,43 @@ bool ParseRepoNr(const CString& text, int& value)
     return true;
 }
 
+// Whether the application key has a subkey of that name (registry names
+// ignore letter case); a subkey that cannot be opened exists all the same.
+bool InstanceKeyExists(CWinApp* app, const CString& key)
+{
+    HKEY hApp = app->GetAppRegistryKey();
+    if (!hApp)
+        return false;
+    HKEY hKey = NULL;
+    LONG result = RegOpenKeyExW(hApp, key, 0, KEY_READ, &hKey);
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(hKey);
+    RegCloseKey(hApp);
+    return result != ERROR_FILE_NOT_FOUND;
+}
+
+// The instance key of a new data set: "Instance_" + its number + "_" + the
+// e-mail with every at sign and plus sign as "_", made into a key a registry
+// key and a folder can have; when an instance has that key already, "_2",
+// "_3" and so on after it, so that no instance is written over (empty when
+// none of the first thousand is free).
+CString NewInstanceKey(CWinApp* app, const CString& nrText, const CString& email)
+{
+    CString account = email;
+    account.Replace(L'@', L'_');
+    account.Replace(L'+', L'_');
+    const CString base = CAppSettings::MakeInstanceKey(L"Instance_" + nrText + L"_" + account);
+    CString key = base;
+    for (int n = 2; InstanceKeyExists(app, key); ++n) {
+        if (n > 1000)
+            return CString();
+        CString suffix;
+        suffix.Format(L"_%d", n);
+        key = CAppSettings::MakeInstanceKey(base.Left(CAppSettings::kMaxInstanceKey - suffix.GetLength()) + suffix);
+    }
+    return key;
+}
+
 CString IndexedKey(LPCWSTR name, int index)
 {
     CString key;
@@ -186,15 +223,10 @@ bool CInstanceSelectDlg::MergeRepoList()
             if (list[i].email.IsEmpty() && list[i].repoNr == 0)
                 found = i;
         }
-        CString key;
-        if (found >= 0) {
-            key = list[found].key;
-        } else {
-            CString account = email;
-            account.Replace(L'@', L'_');
-            account.Replace(L'+', L'_');
-            account.Replace(L'\\', L'_');
-            key = L"Instance_" + nrText + L"_" + account;
+        CString key = found >= 0 ? list[found].key : NewInstanceKey(app, nrText, email);
+        if (key.IsEmpty()) {
+            LogFormat(L"MergeRepoList: data set \"%s\" skipped, no free instance key", (LPCWSTR)name);
+            continue;
         }
         app->WriteProfileString(key, L"", name);
         app->WriteProfileString(key, L"RegEmail", email);

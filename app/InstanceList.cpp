@@ -75,6 +75,10 @@ int CInstanceList::Load()
                     app->WriteProfileString(info.key, L"", info.displayName);
             }
             RegCloseKey(hSub);
+        } else {
+            // A subkey that cannot be opened is listed by its position,
+            // like every other entry without a name; nothing is written.
+            info.displayName.Format(L"Adatbázis #%d", (int)m_items.size() + 1);
         }
         m_items.push_back(info);
     }

@@ -13,6 +13,7 @@
 #include "exchange/SablonDlg.h"
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
+#include "foundation/FileNames.h"
 #include "foundation/FolderPicker.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
@@ -725,45 +726,6 @@ const wchar_t* const kPlaceholders[6] = {
     L"[NR]", L"[YEAR]", L"[UgyfelNeve]", L"[EllenfelNeve]", L"[ISNOTNULL_UN]", L"[ISNOTNULL_EN]",
 };
 
-// A cell text as part of a folder name: characters that a file name cannot
-// hold (the separators among them) become "_".
-CString FolderNameText(LPCWSTR text)
-{
-    CString out;
-    for (LPCWSTR p = text ? text : L""; *p; ++p) {
-        WCHAR c = *p;
-        bool bad = c < 0x20 || (c >= 0x7F && c <= 0x9F) || wcschr(L"\\/:*?\"<>|", c) != NULL;
-        out += bad ? L'_' : c;
-    }
-    return out;
-}
-
-bool IsDeviceName(const CString& name)
-{
-    int dot = name.Find(L'.');
-    CString base = dot >= 0 ? name.Left(dot) : name;
-    base.MakeUpper();
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
-        return true;
-    return base.GetLength() == 4 && (base.Left(3) == L"COM" || base.Left(3) == L"LPT") && base[3] >= L'1' &&
-           base[3] <= L'9';
-}
-
-// A folder name as Windows keeps it: no trailing dots or blanks, never
-// empty, "." or "..", never a device.
-CString SafeFolderName(CString name)
-{
-    int n = name.GetLength();
-    while (n > 0 && (name[n - 1] == L'.' || name[n - 1] == L' '))
-        --n;
-    name = name.Left(n);
-    if (name.IsEmpty())
-        return L"_";
-    if (IsDeviceName(name))
-        return L"_" + name;
-    return name;
-}
-
 // A full path without a final backslash (a drive root keeps it).
 CString FullPath(const CString& path)
 {
@@ -845,7 +807,7 @@ CString CVelindoDlg::ExpandCaseFolderPath(const CString& root, const CString& pa
     const bool hasClient = client && client[0];
     const bool hasOther = other && other[0];
     const CString values[6] = {
-        FolderNameText(nr), FolderNameText(year), FolderNameText(client), FolderNameText(other),
+        FileNameText(nr), FileNameText(year), FileNameText(client), FileNameText(other),
         hasClient ? notNullUN : CString(), hasOther ? notNullEN : CString(),
     };
     // One pass over the pattern: a name holding a placeholder stays text.
@@ -871,7 +833,7 @@ CString CVelindoDlg::ExpandCaseFolderPath(const CString& root, const CString& pa
         if (i == below.GetLength() || below[i] == L'\\' || below[i] == L'/') {
             if (start > 0)
                 path += L'\\';
-            path += SafeFolderName(below.Mid(start, i - start));
+            path += SafeFileName(below.Mid(start, i - start));
             start = i + 1;
         }
     }

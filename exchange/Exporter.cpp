@@ -1,6 +1,9 @@
 #include "exchange/Exporter.h"
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <vector>
+#include "foundation/Conversions.h"
 #include "foundation/Log.h"
 
 namespace {
@@ -71,24 +74,31 @@ void AppendNumber(std::string& out, int value)
 }
 
 // Appends one of the record's texts: double quotes become apostrophes, the
-// markup characters of the format are escaped, and the result is converted
-// to the thread's ANSI code page without best-fit substitutes (a missing
+// markup characters of the format are escaped (in RTF a line break, CR LF,
+// LF or a lone CR, becomes one "\line"), and the result is converted to the
+// thread's ANSI code page without best-fit substitutes (a missing
 // character becomes the code page's default character).
 template <size_t N>
 void AppendText(std::string& out, const WCHAR (&field)[N], TextMarkup markup)
 {
-    // The longest escape ("&amp;") is five characters.
-    WCHAR text[(N - 1) * 5];
+    // The longest escape ("\line ") is six characters.
+    WCHAR text[(N - 1) * 6];
     size_t length = 0;
     for (size_t i = 0; i < N - 1 && field[i]; ++i) {
         WCHAR c = field[i];
         LPCWSTR escape = NULL;
-        if (c == L'"')
+        if (c == L'"') {
             c = L'\'';
-        else if (markup == kHtmlText)
+        } else if (markup == kHtmlText) {
             escape = c == L'&' ? L"&amp;" : c == L'<' ? L"&lt;" : c == L'>' ? L"&gt;" : NULL;
-        else if (markup == kRtfText)
+        } else if (markup == kRtfText) {
             escape = c == L'\\' ? L"\\\\" : c == L'{' ? L"\\{" : c == L'}' ? L"\\}" : NULL;
+            if (c == L'\r' || c == L'\n') {
+                escape = L"\\line ";
+                if (c == L'\r' && i + 1 < N - 1 && field[i + 1] == L'\n')
+                    ++i;
+            }
+        }
         if (escape)
             while (*escape)
                 text[length++] = *escape++;
@@ -99,11 +109,7 @@ void AppendText(std::string& out, const WCHAR (&field)[N], TextMarkup markup)
         return;
     // Three bytes per character are enough for every ANSI code page, UTF-8 included.
     char narrow[sizeof(text) / sizeof(text[0]) * 3];
-    int written = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, (int)length, narrow,
-                                      (int)sizeof(narrow), NULL, NULL);
-    if (written <= 0 && GetLastError() == ERROR_INVALID_FLAGS)
-        // A code page that has no best-fit table (UTF-8) refuses the flag.
-        written = WideCharToMultiByte(CP_THREAD_ACP, 0, text, (int)length, narrow, (int)sizeof(narrow), NULL, NULL);
+    int written = WideToAnsiText(text, (int)length, narrow, (int)sizeof(narrow));
     if (written > 0)
         out.append(narrow, written);
 }
@@ -147,6 +153,56 @@ const std::vector<RtfPiece>& RtfRowPieces()
     return pieces;
 }
 
+// A path of the length limit or longer in its extended-length form, which
+// the system takes up to 32,767 characters.
+CString ExtendedIfLong(const CString& path)
+{
+    if (path.GetLength() < MAX_PATH || path.Left(4) == L"\\\\?\\")
+        return path;
+    DWORD size = GetFullPathNameW(path, 0, NULL, NULL);
+    if (!size)
+        return path;
+    std::vector<WCHAR> full(size + 1);
+    DWORD n = GetFullPathNameW(path, size + 1, full.data(), NULL);
+    if (!n || n > size)
+        return path;
+    CString out(full.data());
+    if (out.Left(2) == L"\\\\")
+        return L"\\\\?\\UNC\\" + out.Mid(2);
+    return L"\\\\?\\" + out;
+}
+
+// Creates a new, empty file in the target's folder under a name that no
+// file there has yet (one that exists is never opened), for the export to
+// write before it replaces the target. False, with the system's error, when
+// the folder takes no new file.
+bool CreateTemporaryBeside(LPCWSTR target, CString& temp, DWORD& error)
+{
+    CString folder(target);
+    int slash = std::max(folder.ReverseFind(L'\\'), folder.ReverseFind(L'/'));
+    if (slash >= 0)
+        folder = folder.Left(slash + 1);
+    else if (folder.GetLength() >= 2 && folder[1] == L':')
+        folder = folder.Left(2);
+    else
+        folder.Empty();
+    static std::atomic<unsigned> next(GetTickCount() ^ (GetCurrentProcessId() << 16));
+    error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++attempt) {
+        CString name;
+        name.Format(L"~fnx%08X.tmp", next++);
+        temp = ExtendedIfLong(folder + name);
+        HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+        error = GetLastError();
+    }
+    temp.Empty();
+    return false;
+}
+
 void LogExportFailure(LPCWSTR fileName, LPCWSTR reason, DWORD error)
 {
     LogFormat(L"Export failed! %s: %s (error %u); the previous file is kept", fileName, reason, error);
@@ -163,10 +219,14 @@ bool CExporter::Export(CRDBTable* table, LPCWSTR fileName)
         LogExportFailure(fileName ? fileName : L"", L"no case table or no file name", 0);
         return false;
     }
-    CString temp(fileName);
-    temp += L".new";
+    CString temp;
+    DWORD error = 0;
+    if (!CreateTemporaryBeside(fileName, temp, error)) {
+        LogExportFailure(fileName, L"no temporary file can be made beside it", error);
+        return false;
+    }
     if (!Open(temp)) {
-        DWORD error = GetLastError();
+        error = GetLastError();
         Discard();
         DeleteFileW(temp);
         LogExportFailure(fileName, L"the temporary file cannot be written", error);
@@ -181,7 +241,6 @@ bool CExporter::Export(CRDBTable* table, LPCWSTR fileName)
     }
     int rows = 0;
     LPCWSTR reason = NULL;
-    DWORD error = 0;
     while (table->MoveNext()) {
         CUgyiratRecord record;
         ZeroRecord(record);

@@ -3,15 +3,18 @@
 // file; the case store builds one on its stack for each export.
 //
 // CExporter::Export reads the table row by row in the order of its select
-// and writes "<file>.new" beside the target; the target is replaced only
-// when every step succeeded, so a failed export leaves the previous file as
-// it was and removes the temporary one.
+// and writes a new temporary file beside the target, under a name no file
+// there had ("~fnx" and eight hexadecimal digits, ".tmp"); the target is
+// replaced only when every step succeeded, so a failed export leaves the
+// previous file as it was and removes the temporary one. No other file of
+// the folder is ever opened.
 //
 // The four texts of a case (client, opposing party, kind, remark) are written
 // in the thread's ANSI code page: a character the code page lacks becomes
 // its default character, and a double quote becomes an apostrophe. The HTML
 // exporter also writes "&", "<" and ">" as entities, the RTF exporter "\",
-// "{" and "}" as control symbols, so a case text never becomes markup.
+// "{" and "}" as control symbols, so a case text never becomes markup; the
+// RTF exporter writes each line break of a text as an RTF line break.
 #pragma once
 #include <windows.h>
 #include <string>

@@ -67,7 +67,10 @@ void AppendNumberData(std::string& out, int value)
 }
 
 // One text as a data element: in UTF-8, with "&", "<" and ">" as entities,
-// and, unless `keepQuotes`, a double quote as an apostrophe.
+// and, unless `keepQuotes`, a double quote as an apostrophe. A character
+// that XML 1.0 does not allow in a document (the control characters other
+// than tab, line feed and carriage return, U+FFFE and U+FFFF) is written as a
+// blank, so that every XML reader takes the file.
 template <size_t N>
 void AppendData(std::string& out, const WCHAR (&field)[N], bool keepQuotes)
 {
@@ -76,12 +79,26 @@ void AppendData(std::string& out, const WCHAR (&field)[N], bool keepQuotes)
     char utf8[N * 3];
     int length = WideCharToMultiByte(CP_UTF8, 0, field, (int)wcsnlen(field, N), utf8, (int)sizeof(utf8), NULL, NULL);
     for (int i = 0; i < length; ++i) {
-        switch (utf8[i]) {
+        const unsigned char c = (unsigned char)utf8[i];
+        switch (c) {
         case '"': out += keepQuotes ? '"' : '\''; break;
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
-        default: out += utf8[i]; break;
+        case '\t':
+        case '\n':
+        case '\r': out += (char)c; break;
+        default:
+            if (c < 0x20) {
+                out += ' ';
+            } else if (c == 0xEF && i + 2 < length && (unsigned char)utf8[i + 1] == 0xBF &&
+                       ((unsigned char)utf8[i + 2] == 0xBE || (unsigned char)utf8[i + 2] == 0xBF)) {
+                out += ' ';
+                i += 2;
+            } else {
+                out += (char)c;
+            }
+            break;
         }
     }
     out += "</data>";

@@ -1,6 +1,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
 #include "foundation/Conversions.h"
+#include "foundation/FileNames.h"
 #include "afxapp.h"
 #include "afxwin.h"
 #include <shlobj.h>
@@ -258,18 +259,41 @@ const wchar_t kBanner[] = L"****************************************************
 
 } // namespace
 
+CString CAppSettings::MakeInstanceKey(LPCWSTR text)
+{
+    CString key = FileNameText(text);
+    // A registry key name holds every other character; the data folder's
+    // name is the stricter of the two.
+    if (key.GetLength() > kMaxInstanceKey)
+        key = key.Left(kMaxInstanceKey);
+    key = SafeFileName(key);
+    if (key.GetLength() > kMaxInstanceKey)
+        key = SafeFileName(key.Left(kMaxInstanceKey - 1));
+    return key;
+}
+
+bool CAppSettings::IsUsableInstanceKey(LPCWSTR key)
+{
+    return key && *key && MakeInstanceKey(key) == key;
+}
+
 bool CAppSettings::SelectStartInstance(LPCWSTR requestedKey)
 {
     if (!m_pChooser) {
         LogLine(L"SelectStartInstance: no instance chooser");
         return false;
     }
-    if (requestedKey && *requestedKey) {
+    const bool requested = requestedKey && *requestedKey;
+    if (requested && IsUsableInstanceKey(requestedKey)) {
         m_strInstanceKey = m_pChooser->Resolve(requestedKey);
         LogLine(kBanner);
     } else {
         m_strInstanceKey = m_pChooser->DefaultKey();
         LogLine(kBanner);
+        // Its registry key or its data folder would be another one, or
+        // none at all ("a/../../x", "x:y", "CON").
+        if (requested)
+            LogFormat(L"Instance key \"%s\" cannot name a registry key and a folder; it is not used", requestedKey);
         if (!SelectInstanceByPopup())
             return false;
     }

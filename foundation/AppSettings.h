@@ -40,6 +40,15 @@ public:
     const CString& GetInstanceKey() const { return m_strInstanceKey; }
     void SetInstanceKey(LPCWSTR key) { m_strInstanceKey = key; }
 
+    // An instance key is the name of a registry key and of the data folder:
+    // MakeInstanceKey turns a text into one (every character that either
+    // name cannot hold becomes "_", no trailing dots or blanks, never ".",
+    // ".." or a device, at most 255 characters, the registry's limit);
+    // IsUsableInstanceKey says whether a key is one as it stands.
+    static const int kMaxInstanceKey = 255;
+    static CString MakeInstanceKey(LPCWSTR text);
+    static bool IsUsableInstanceKey(LPCWSTR key);
+
     // Profile values of the current instance.
     CString GetProfileString(LPCWSTR key, LPCWSTR def = NULL);
     int GetProfileInt(LPCWSTR key, int def);
@@ -92,6 +101,8 @@ public:
 
     // Start-up choice of the instance, through the chooser (not owned; it
     // must outlive the choice). Without a chooser there is no choice: false.
+    // A requested key that is no usable instance key is logged and the
+    // choice goes on as without one.
     void SetInstanceChooser(CInstanceChooser* chooser) { m_pChooser = chooser; }
     bool SelectStartInstance(LPCWSTR requestedKey);
     bool SelectInstanceByPopup();
@@ -107,6 +118,9 @@ public:
     // goes are deleted without running.
     void QueueTask(CTask* task);
     void RunPendingTask();
+    // The newest queued task, taken out of the queue without running; the
+    // caller owns it. Null when none is queued.
+    CTask* TakeQueuedTask() { return m_taskQueue.Pop(); }
 
     static const wchar_t kDefaultServerUrl[];
 

@@ -1,6 +1,7 @@
 #include "foundation/Conversions.h"
 #include <limits.h>
 #include <stdint.h>
+#include <string.h>
 #include <time.h>
 #include <memory>
 #include <new>
@@ -44,6 +45,32 @@ bool WidenInto(UINT codePage, LPCSTR text, CString& result)
         return false;
     result = CString(buffer.get());
     return true;
+}
+
+// One run of text into the thread's ANSI code page without best-fit
+// substitutes; with usedDefault, whether a character became the default
+// character. The bytes written, or -1 when they do not fit.
+int AnsiRun(LPCWSTR text, int length, char* out, int outSize, BOOL* usedDefault)
+{
+    if (usedDefault)
+        *usedDefault = FALSE;
+    if (length <= 0)
+        return 0;
+    // A size of 0 would ask for the length instead.
+    if (outSize <= 0)
+        return -1;
+    int written = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, length, out, outSize, NULL,
+                                      usedDefault);
+    if (written <= 0 && GetLastError() == ERROR_INVALID_PARAMETER && usedDefault)
+        // Code pages that cannot say whether the default was used.
+        written = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, length, out, outSize, NULL, NULL);
+    if (written <= 0 && GetLastError() == ERROR_INVALID_FLAGS)
+        // Code pages without best-fit tables (UTF-8 among them) refuse the
+        // flag, and with it the question of the default character.
+        written = WideCharToMultiByte(CP_THREAD_ACP, 0, text, length, out, outSize, NULL, NULL);
+    if (written <= 0)
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? -1 : 0;
+    return written;
 }
 
 // Division rounding towards minus infinity (b > 0).
@@ -136,6 +163,47 @@ CStringA Cp1250ToUtf8(LPCSTR text)
 void Cp1250ToUtf8(LPCSTR text, CStringA& result)
 {
     result = Cp1250ToUtf8(text);
+}
+
+int WideToAnsiText(LPCWSTR text, int length, char* out, int outSize)
+{
+    if (!text || length <= 0)
+        return 0;
+    int written = 0;
+    int run = 0;
+    for (int i = 0; i <= length; ++i) {
+        const bool pair = i + 1 < length && IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1]);
+        if (i < length && !pair)
+            continue;
+        int n = AnsiRun(text + run, i - run, out + written, outSize - written, NULL);
+        if (n < 0)
+            return -1;
+        written += n;
+        if (i == length)
+            break;
+        // The system would write each half of the pair as a default
+        // character of its own.
+        char bytes[16];
+        BOOL usedDefault = FALSE;
+        n = AnsiRun(text + i, 2, bytes, (int)sizeof(bytes), &usedDefault);
+        if (n <= 0 || usedDefault) {
+            CPINFO info;
+            if (!GetCPInfo(CP_THREAD_ACP, &info))
+                return -1;
+            n = 0;
+            while (n < MAX_DEFAULTCHAR && info.DefaultChar[n]) {
+                bytes[n] = (char)info.DefaultChar[n];
+                ++n;
+            }
+        }
+        if (n > outSize - written)
+            return -1;
+        memcpy(out + written, bytes, n);
+        written += n;
+        ++i;
+        run = i + 1;
+    }
+    return written;
 }
 
 CString MakeWideString(LPCWSTR textOrId)

@@ -31,6 +31,15 @@ void Utf8ToCp1250(LPCSTR text, CStringA& result);
 CStringA Cp1250ToUtf8(LPCSTR text);
 void Cp1250ToUtf8(LPCSTR text, CStringA& result);
 
+// The thread's ANSI code page as the exports and the local backup file
+// write their texts: without best-fit substitutes, so a character that the
+// code page lacks becomes the code page's default character, and a pair of
+// surrogates (one character outside the basic plane) counts as one
+// character. Writes at most outSize bytes, without a terminator; returns
+// the number written, or -1 when they do not fit (out then holds nothing
+// usable).
+int WideToAnsiText(LPCWSTR text, int length, char* out, int outSize);
+
 // A copy of the text, or, for a value below 0x10000 (MAKEINTRESOURCE), of
 // that entry of the program's string table (empty when there is none). Null
 // gives the empty text.

@@ -410,9 +410,10 @@ CJsonValue* CJsonParser::ParseObject(int depth)
             break;
         }
         if (!ParseMember(token, object, depth)) {
-            // A member's own error reads as the object's; errors from
-            // deeper levels stand.
-            if (m_error >= 20 && m_error <= 22)
+            // Any error of a member, its own or one from inside its value,
+            // ends the object as "expected 'item'"; only the nesting limit
+            // keeps its own code.
+            if (m_error != 30)
                 SetError(11, kMessageItem);
             break;
         }

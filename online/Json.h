@@ -162,7 +162,9 @@ private:
 //      becomes the enclosing level's own error)
 //   10 "expected 'itme'"  an object member does not start with a string
 //   11 "expected 'item'"  an array element that is no value, or any error of
-//      a member (missing name, colon or value) in place of the member's own
+//      a member (missing name, colon or value, or an error inside its
+//      value) in place of the member's own; an array keeps the code of an
+//      error inside an element
 //   30 "nesting deeper than 512 levels"  kept by every enclosing level
 // A member's own errors are 20 "expected 'name'", 21 "expected ':'" and 22.
 // On an error the parse stops there and what was built so far comes back.

@@ -22,6 +22,9 @@ public:
     static ShellExecuteFn s_pfnShellExecute;
 
     CSelfUpdate(LPCWSTR downloadUrl, int downloadLength, CWnd* parent);
+    const CString& GetDownloadUrl() const { return m_strDownloadUrl; }
+    int GetDownloadLength() const { return m_nDownloadLength; }
+    CWnd* GetParentWindow() const { return m_pParent; }
 
     // The question, then the download and the start on Yes; on No the task
     // is released and the main window's timer 100 set (100 ms).

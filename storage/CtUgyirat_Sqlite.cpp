@@ -267,7 +267,7 @@ void CtUgyirat_Sqlite::CAnsiText::Convert(LPCWSTR text, std::vector<unsigned sho
             unsigned short& b = (*cache)[c];
             if (b == kUnknownByte) {
                 char one[4];
-                int n = WideCharToMultiByte(CP_THREAD_ACP, 0, &c, 1, one, sizeof(one), NULL, NULL);
+                int n = WideToAnsiText(&c, 1, one, sizeof(one));
                 b = n == 1 ? (unsigned char)one[0] : kNoByte;
             }
             if (b == kNoByte)
@@ -281,21 +281,15 @@ void CtUgyirat_Sqlite::CAnsiText::Convert(LPCWSTR text, std::vector<unsigned sho
             return;
         }
     }
-    int n = 0;
-    if (chars > 0) {
-        n = WideCharToMultiByte(CP_THREAD_ACP, 0, text, chars, m_buffer, sizeof(m_buffer), NULL, NULL);
-        if (n <= 0) {
-            // More bytes than the buffer holds (a code page of long
-            // sequences): converted the general way.
-            n = 0;
-            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-                CStringA a(text);
-                m_long.assign(a.GetString(), a.GetLength());
-                *bytes = m_long.data();
-                *length = (int)m_long.size();
-                return;
-            }
-        }
+    int n = WideToAnsiText(text, chars, m_buffer, (int)sizeof(m_buffer) - 1);
+    if (n < 0) {
+        // More bytes than the buffer holds (a code page of long sequences).
+        m_long.resize((size_t)chars * 4);
+        n = WideToAnsiText(text, chars, &m_long[0], (int)m_long.size());
+        m_long.resize(n > 0 ? (size_t)n : 0);
+        *bytes = m_long.c_str();
+        *length = (int)m_long.size();
+        return;
     }
     m_buffer[n] = 0;
     *bytes = m_buffer;

@@ -70,9 +70,10 @@ private:
     sqlite3_stmt* m_stmt;
     bool m_inTransaction;
     bool m_readFailed;
-    // A text in the thread's ANSI code page, converted without allocating
-    // (a text of at most 1024 characters fits the buffer in any code page
-    // of at most three bytes per character).
+    // A text in the thread's ANSI code page as WideToAnsiText writes it (no
+    // best-fit substitutes, one default character for a missing character),
+    // converted without allocating (a text of at most 1024 characters fits
+    // the buffer in any code page of at most three bytes per character).
     class CAnsiText
     {
     public:

@@ -390,6 +390,10 @@ void CUgyiratStore::LoadDirectorySettings()
                 DirRoot += L"\\";
         }
         settings->WriteProfileString(kValueDirRoot, DirRoot);
+    } else if (DirRoot.Right(1) != L"\\") {
+        // Set by hand without its final backslash: the case folders would
+        // go beside the root, glued to its name.
+        SetDirRoot(CString(DirRoot));
     }
     DirPath = settings->GetProfileString(kValueDirPath, L"");
     if (DirPath.IsEmpty()) {

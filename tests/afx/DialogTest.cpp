@@ -380,8 +380,8 @@ TEST_F(DialogTest, FailedCheckTellsTheUserFocusesTheFieldAndKeepsTheDialog)
         int nFocus;
     };
     static const Failure failures[] = {
-        {L"x1", L"abc", L"Enter an integer.", IDC_T_NUMBER},
-        {L"", L"abc", L"Enter an integer.", IDC_T_NUMBER},
+        {L"x1", L"abc", L"Kérem, egész számot adjon meg.", IDC_T_NUMBER},
+        {L"", L"abc", L"Kérem, egész számot adjon meg.", IDC_T_NUMBER},
         {L"11", L"abc", L"Enter an integer between 1 and 10.", IDC_T_NUMBER},
         {L"0", L"abc", L"Enter an integer between 1 and 10.", IDC_T_NUMBER},
         {L"7", L"abcdef", L"Enter no more than 5 characters.", IDC_T_TEXT},
@@ -475,7 +475,7 @@ TEST_F(DialogTest, NumberFieldsAcceptOnlyWholeNumbersInRange)
                 EXPECT_TRUE(catcher.boxes.empty()) << c.text;
             } else {
                 ASSERT_EQ(catcher.boxes.size(), 1u) << c.text;
-                EXPECT_EQ(catcher.boxes[0].text, c.bUnsigned ? L"Enter a positive integer." : L"Enter an integer.");
+                EXPECT_EQ(catcher.boxes[0].text, c.bUnsigned ? L"Kérem, nem negatív egész számot adjon meg." : L"Kérem, egész számot adjon meg.");
             }
         }
     });

@@ -237,8 +237,10 @@ TEST_F(AboutBoxTest, ShowsTheVersionAndLinksToTheServer)
         env.Settings().WriteProfileString(L"Server", server.c_str());
         Seen seen = OpenAbout(c.taken ? L"about-box.bmp" : NULL);
         EXPECT_EQ(seen.caption, CString(L"Folionex névjegy"));
-        CString prefix = L"Program típus: többgépes (SQL szerver) változat. Verzió: " +
-                         CAppSettings::GetVersionInfoString(L"ProductVersion") + L" (";
+        // The product version as the resource script writes it, not as the
+        // program looks it up.
+        CString prefix = L"Program típus: többgépes (SQL szerver) változat. Verzió: " L"" FOLIONEX_RC_PRODUCT_VERSION
+                         L" (";
         EXPECT_EQ(seen.version.Left(prefix.GetLength()), prefix);
         EXPECT_EQ(seen.url, c.taken ? CString(server.c_str()) : CString(L"HOMEPAGE_URL"));
         EXPECT_TRUE(seen.statusRewritten);

@@ -63,6 +63,33 @@ void Fill(const std::vector<Inst>& instances)
         AddInstance(i.key.c_str(), i.name.c_str(), i.email.empty() ? NULL : i.email.c_str(), i.repoNr);
 }
 
+// The selection dialog whose refresh says when it has ended: after the
+// account dialog, the request and whatever the request led to.
+class CRefreshWatchedDlg : public CInstanceSelectDlg
+{
+public:
+    explicit CRefreshWatchedDlg(CInstanceList& list)
+        : CInstanceSelectDlg(list, NULL), refreshEnded(CreateEventW(NULL, TRUE, FALSE, NULL))
+    {
+    }
+    ~CRefreshWatchedDlg() { CloseHandle(refreshEnded); }
+
+    HANDLE refreshEnded;
+
+protected:
+    afx_msg void OnRefresh()
+    {
+        ResetEvent(refreshEnded);
+        OnBnClickedRefreshList();
+        SetEvent(refreshEnded);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CRefreshWatchedDlg, CInstanceSelectDlg)
+    ON_BN_CLICKED(1121, &CRefreshWatchedDlg::OnRefresh)
+END_MESSAGE_MAP()
+
 class InstanceOnlineTest : public ::testing::Test
 {
 protected:
@@ -106,7 +133,7 @@ protected:
 
     // The refresh as a user does it: "Lista &frissítése", the account
     // dialog's texts, OK; then what the account dialog showed first, and
-    // the combo once the account dialog is gone.
+    // the combo once the refresh has ended.
     struct Refresh
     {
         CString offered;
@@ -117,36 +144,51 @@ protected:
     Refresh RunRefresh(CInstanceList& list, LPCWSTR email, LPCWSTR password, LPCWSTR picture = NULL)
     {
         Refresh seen;
-        RunSelectDialog(list, [&](HWND wnd) {
+        CRefreshWatchedDlg dlg(list);
+        RunSelectDialog(dlg, [&](HWND wnd) {
             ClickId(wnd, 1121);
             HWND account = WaitForWindow(L"#32770", kAccountCaption);
             ASSERT_TRUE(account);
             SendMessageW(account, WM_NULL, 0, 0);
             seen.offered = Text(Control(account, 1122));
             EXPECT_TRUE(GetWindowLongW(Control(account, 1063), GWL_STYLE) & ES_PASSWORD);
-            if (email)
+            if (email) {
                 SetWindowTextW(Control(account, 1122), email);
+            }
             SetWindowTextW(Control(account, 1063), password);
-            if (picture && !ScreenshotFolder().IsEmpty())
+            if (picture && !ScreenshotFolder().IsEmpty()) {
                 EXPECT_TRUE(SaveShot(account, picture));
+            }
             ClickId(account, IDOK);
             EXPECT_TRUE(WaitForWindowGone(account, 20000));
-            // Refused texts: a box, then the account dialog again as typed.
-            HWND box = WaitForWindow(NULL, kRefusedCaption, 300);
+            // Whatever follows the request: refused texts show a box, then
+            // the account dialog again as typed; a failed request shows the
+            // account dialog again; otherwise the refresh ends.
+            HWND box = NULL, again = NULL;
+            bool ended = false;
+            auto next = [&] {
+                box = FindTopWindow(NULL, kRefusedCaption);
+                again = FindTopWindow(L"#32770", kAccountCaption);
+                ended = WaitForSingleObject(dlg.refreshEnded, 0) == WAIT_OBJECT_0;
+                return box || again || ended;
+            };
+            ASSERT_TRUE(WaitUntil(next, 20000)) << "the refresh neither ended nor showed a window";
             if (box) {
                 seen.refusedBox = true;
                 PressKey(box, VK_RETURN);
                 EXPECT_TRUE(WaitForWindowGone(box));
+                ASSERT_TRUE(WaitUntil([&] { return next() && !box; }, 5000));
             }
-            HWND again = WaitForWindow(L"#32770", kAccountCaption, box ? 5000 : 300);
             if (again) {
                 seen.shownAgain = true;
                 SendMessageW(again, WM_NULL, 0, 0);
-                if (email)
+                if (email) {
                     EXPECT_EQ(Text(Control(again, 1122)), CString(email));
+                }
                 ClickId(again, IDCANCEL);
                 EXPECT_TRUE(WaitForWindowGone(again));
             }
+            EXPECT_EQ(WaitForSingleObject(dlg.refreshEnded, 5000), WAIT_OBJECT_0) << "the refresh did not end";
             SendMessageW(wnd, WM_NULL, 0, 0);
             seen.combo = ReadCombo(wnd);
             ClickId(wnd, IDCANCEL);
@@ -230,9 +272,11 @@ TEST_F(InstanceOnlineTest, TextsThatCannotBeSentSendNothingAndAskAgain)
 
 TEST_F(InstanceOnlineTest, AFailedRequestShowsTheAccountDialogAgain)
 {
-    struct Case { const char* what; std::string fault; } cases[] = {
+    struct Case { const char* what; std::string fault; bool error = false; } cases[] = {
         {"HTTP 500", "path=/VApi/GetRepos.aspx\nmode=status\nstatus=500\n"},
         {"dropped connection", "path=/VApi/GetRepos.aspx\nmode=drop\n"},
+        // The account dialog comes back only after the slow request.
+        {"HTTP 500 after two seconds", "path=/VApi/GetRepos.aspx\nmode=stall\nafter=-1\nseconds=2\n", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -241,6 +285,9 @@ TEST_F(InstanceOnlineTest, AFailedRequestShowsTheAccountDialogAgain)
         Fill({{L"A_Iroda", L"Iroda", L"iroda@pelda.hu", 0}});
         Account(L"iroda@pelda.hu", L"titok", {L"12|Irodai ügyek|2"});
         ASSERT_TRUE(StandIn(L"/_control/fault", c.fault));
+        if (c.error) {
+            ASSERT_TRUE(StandInReply(kGetRepos, 500, "ErrorCode=500\n"));
+        }
         CInstanceList list;
         list.Load();
         Refresh seen = RunRefresh(list, NULL, L"titok");
@@ -298,6 +345,18 @@ TEST_F(InstanceOnlineTest, MergeNamesBindsOrCreates)
          {{L"A", L"Nagybetűs", L"Iroda@Pelda.hu", 0}},
          "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Kicsi\n",
          {{L"A", L"Nagybetűs", L"Iroda@Pelda.hu", 0}, {L"Instance_5_iroda_pelda.hu", L"Kicsi", email, 5}}},
+        {"a new key that an instance has in another letter case is not written over",
+         {{L"Instance_5_Iroda_pelda.hu", L"Másé", L"Iroda@pelda.hu", 5}},
+         "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Kicsi\n",
+         {{L"Instance_5_Iroda_pelda.hu", L"Másé", L"Iroda@pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Kicsi", email, 5}}},
+        {"another e-mail that gives the same key: the next free one",
+         {{L"Instance_5_iroda_pelda.hu", L"Plusz", L"iroda+pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Ketto", L"iroda_pelda.hu", 5}},
+         "Count=1\nProgType0=2\nRepoNr0=5\nRepoName0=Harmadik\n",
+         {{L"Instance_5_iroda_pelda.hu", L"Plusz", L"iroda+pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_2", L"Ketto", L"iroda_pelda.hu", 5},
+          {L"Instance_5_iroda_pelda.hu_3", L"Harmadik", email, 5}}},
         {"another program type is ignored",
          {{L"A", L"Helyi", L"", 0}},
          "Count=2\nProgType0=3\nRepoNr0=5\nRepoName0=M\xC3\xA1s\nProgType1=1\nRepoNr1=6\nRepoName1=Megint\n",
@@ -321,6 +380,36 @@ TEST_F(InstanceOnlineTest, MergeNamesBindsOrCreates)
         ASSERT_TRUE(dlg.GetRepoList(email.c_str(), L"titok"));
         EXPECT_FALSE(dlg.MergeRepoList());
         EXPECT_EQ(Registry(), c.after);
+    }
+}
+
+// The key of a new instance names its registry key and its data folder: a
+// character that either cannot hold becomes "_", so no e-mail reaches
+// another key or a folder outside the program's own.
+TEST_F(InstanceOnlineTest, ANewKeyIsOneARegistryKeyAndAFolderCanHave)
+{
+    struct Case
+    {
+        LPCWSTR email, key;
+    } cases[] = {
+        {L"a/../../../x@pelda.hu", L"Instance_3_a_.._.._.._x_pelda.hu"},
+        {L"..\\..\\evil@pelda.hu", L"Instance_3_.._.._evil_pelda.hu"},
+        {L"x:y?z*w\"<>|@p.hu", L"Instance_3_x_y_z_w_____p.hu"},
+        {L"pont.@p.hu.", L"Instance_3_pont._p.hu"},
+        {L"szóköz @p.hu  ", L"Instance_3_szóköz _p.hu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CStringA(c.email).GetString());
+        ResetProfile();
+        PointAtStandIn();
+        ASSERT_TRUE(StandInReply(kGetRepos, 200, "Count=1\nProgType0=2\nRepoNr0=3\nRepoName0=Fi\xC3\xB3k\n"));
+        CInstanceList list;
+        list.Load();
+        CInstanceSelectDlg dlg(list, NULL);
+        ASSERT_TRUE(dlg.GetRepoList(c.email, L"titok"));
+        EXPECT_TRUE(dlg.MergeRepoList());
+        EXPECT_EQ(Registry(), (std::vector<Inst>{{c.key, L"Fiók", c.email, 3}}));
+        EXPECT_TRUE(CAppSettings::IsUsableInstanceKey(c.key));
     }
 }
 

@@ -83,6 +83,41 @@ TEST_F(InstanceTest, LoadReadsEachSubkeyAndNamesTheUnnamed)
     }
 }
 
+// Sets the DACL of a subkey of the application key: empty (nobody may open
+// it, its owner may still change the DACL) or none (everybody may).
+bool SetSubkeyDacl(LPCWSTR key, bool locked)
+{
+    HKEY h = NULL;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, AppKeyPath(key), 0, WRITE_DAC, &h) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR sd;
+    ACL empty;
+    bool ok = InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+              InitializeAcl(&empty, sizeof(empty), ACL_REVISION) &&
+              SetSecurityDescriptorDacl(&sd, TRUE, locked ? &empty : NULL, FALSE) &&
+              RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+    RegCloseKey(h);
+    return ok;
+}
+
+TEST_F(InstanceTest, ASubkeyThatCannotBeOpenedIsNamedByItsPosition)
+{
+    AddInstance(L"A_elso", L"Első");
+    AddInstance(L"B_zart", L"Zárt", L"zart@pelda.hu", 5);
+    AddInstance(L"C_harmadik", L"Harmadik");
+    ASSERT_TRUE(SetSubkeyDacl(L"B_zart", true));
+    CInstanceList list;
+    int count = list.Load();
+    ASSERT_TRUE(SetSubkeyDacl(L"B_zart", false));
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(list[1].key, CString(L"B_zart"));
+    EXPECT_EQ(list[1].displayName, CString(L"Adatbázis #2"));
+    EXPECT_EQ(list[1].email, CString());
+    EXPECT_EQ(list[1].repoNr, 0);
+    EXPECT_EQ(list[2].displayName, CString(L"Harmadik"));
+    EXPECT_EQ(Stored(L"B_zart", NULL), L"Zárt") << "nothing is written";
+}
+
 TEST_F(InstanceTest, ResolveAndGetKey)
 {
     CInstanceList empty;

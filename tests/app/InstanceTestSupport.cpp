@@ -105,6 +105,11 @@ ComboState ReadCombo(HWND dialog)
 INT_PTR RunSelectDialog(CInstanceList& list, const std::function<void(HWND)>& script, int* chosen)
 {
     CInstanceSelectDlg dlg(list, NULL);
+    return RunSelectDialog(dlg, script, chosen);
+}
+
+INT_PTR RunSelectDialog(CInstanceSelectDlg& dlg, const std::function<void(HWND)>& script, int* chosen)
+{
     CWindowDriver driver([&] {
         HWND wnd = WaitForWindow(L"#32770", kSelectCaption);
         EXPECT_TRUE(wnd);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "app/InstanceList.h"
+#include "app/InstanceSelectDlg.h"
 #include "support/WindowDriver.h"
 
 namespace instance_test {
@@ -39,6 +40,8 @@ ComboState ReadCombo(HWND dialog);
 // Runs the selection dialog on the list while the script acts on its window
 // from the driver thread; the dialog's result, and the chosen index.
 INT_PTR RunSelectDialog(CInstanceList& list, const std::function<void(HWND)>& script, int* chosen = NULL);
+// The same with a dialog of the caller's.
+INT_PTR RunSelectDialog(CInstanceSelectDlg& dlg, const std::function<void(HWND)>& script, int* chosen = NULL);
 
 // The screenshot folder named by FOLIONEX_SCREENSHOTS, or empty.
 CString ScreenshotFolder();

@@ -100,6 +100,24 @@ std::string File(Format f, const std::string& rows)
 
 const char kOldBytes[] = "the previous export\r\n";
 
+// The exporters' temporary files ("~fnx*.tmp") in the folder of a file.
+std::vector<std::wstring> Temporaries(const CString& file)
+{
+    CString folder = file.Left(file.ReverseFind(L'\\') + 1);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(folder + L"~fnx*.tmp", &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
+const std::vector<std::wstring> kNone;
+
 class ExportTest : public ::testing::Test
 {
 protected:
@@ -138,7 +156,7 @@ protected:
     {
         SCOPED_TRACE(what);
         EXPECT_EQ(ReadFileBytes(target), kOldBytes);
-        EXPECT_FALSE(FileExists(target + L".new"));
+        EXPECT_EQ(Temporaries(target), kNone);
         bool logged = false;
         for (const std::wstring& line : ReadLogTexts(logPath))
             if (line.rfind(L"Export failed! " + std::wstring(target), 0) == 0 &&
@@ -202,6 +220,14 @@ TEST_F(ExportTest, EachFormatWritesItsBytes)
                  return Row(f, 2024, 65535, {amp, bs + bs, "\\{", "\\}"});
              return Row(f, 2024, 65535, {amp, bs, "{", "}"});
          }},
+        {"line breaks: RTF line breaks in the RTF, as they are elsewhere",
+         {MakeRecord(2024, 5, L"első\r\nmásodik", L"a\nb", L"c\rd", L"e\n\rf\r\n\r\ng")},
+         [](Format f) {
+             if (f == kRtf)
+                 return Row(f, 2024, 5, {Cp1250(L"első\\line második"), "a\\line b", "c\\line d",
+                                         "e\\line \\line f\\line \\line g"});
+             return Row(f, 2024, 5, {Cp1250(L"első\r\nmásodik"), "a\nb", "c\rd", "e\n\rf\r\n\r\ng"});
+         }},
         {"rows in the table's order",
          {MakeRecord(2024, 2, L"b"), MakeRecord(2023, 9, L"a"), MakeRecord(2024, 1, L"c")},
          [](Format f) {
@@ -219,7 +245,7 @@ TEST_F(ExportTest, EachFormatWritesItsBytes)
             WriteFileBytes(target, kOldBytes);
             ASSERT_TRUE(ExportAs(*store, f, target));
             EXPECT_EQ(ReadFileBytes(target), File(f, c.rows(f)));
-            EXPECT_FALSE(FileExists(target + L".new"));
+            EXPECT_EQ(Temporaries(target), kNone);
         }
     }
 }
@@ -278,8 +304,115 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenKeepsThePreviousOne)
         CString missing = env.Folder() + L"nincs\\export.out";
         EXPECT_FALSE(ExportAs(*store, f, missing));
         EXPECT_FALSE(FileExists(missing));
-        EXPECT_FALSE(FileExists(missing + L".new"));
+        EXPECT_EQ(Temporaries(target), kNone);
     }
+}
+
+// Every file this program opens, in order; before each is opened, the
+// test's own step for it (when set).
+std::vector<std::wstring> g_opened;
+std::function<void(LPCWSTR name, DWORD disposition)> g_beforeOpen;
+
+HANDLE WINAPI RecordCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    static const auto real = reinterpret_cast<decltype(&CreateFileW)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateFileW")));
+    if (name) {
+        g_opened.push_back(name);
+        if (g_beforeOpen)
+            g_beforeOpen(name, disposition);
+    }
+    return real(name, access, share, security, disposition, flags, templateFile);
+}
+
+// The file of the one case "Kiss" of the two tests below.
+std::string Exported(Format f)
+{
+    return File(f, Row(f, 2024, 1, {"Kiss", Cp1250(L"Ellenfél"), Cp1250(L"Polgári"), ""}));
+}
+
+// The export writes a file of its own beside the target: a user's file of
+// any name there, "<target>.new" included, is neither written nor deleted,
+// by a good export or a failed one, and a name that is taken is passed over.
+TEST_F(ExportTest, TheTemporaryFileIsANewOneOfItsOwn)
+{
+    AddCentral(MakeRecord(2024, 1, L"Kiss"));
+    const std::string mine = "the user's own file\r\n";
+    const CString users = target + L".new";
+    for (Format f : kFormats) {
+        SCOPED_TRACE(FormatName(f));
+        WriteFileBytes(users, mine);
+        WriteFileBytes(target, kOldBytes);
+        ASSERT_TRUE(ExportAs(*store, f, target));
+        EXPECT_EQ(ReadFileBytes(target), Exported(f));
+        EXPECT_EQ(ReadFileBytes(users), mine);
+        EXPECT_EQ(Temporaries(target), kNone);
+
+        table->failReadAfter = 0;
+        EXPECT_FALSE(ExportAs(*store, f, target));
+        table->failReadAfter = -1;
+        EXPECT_EQ(ReadFileBytes(users), mine);
+        EXPECT_EQ(Temporaries(target), kNone);
+
+        // The first name the export picks is taken by the time it asks for it.
+        CString taken;
+        g_beforeOpen = [&](LPCWSTR name, DWORD disposition) {
+            CString path(name);
+            if (taken.IsEmpty() && disposition == CREATE_NEW && path.Find(L"~fnx") >= 0) {
+                taken = path;
+                g_beforeOpen = nullptr;
+                ASSERT_TRUE(WriteFileBytes(taken, mine));
+            }
+        };
+        CImportHook hook("kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&RecordCreateFileW));
+        ASSERT_TRUE(hook.Hooked());
+        EXPECT_TRUE(ExportAs(*store, f, target));
+        g_beforeOpen = nullptr;
+        ASSERT_FALSE(taken.IsEmpty());
+        EXPECT_EQ(ReadFileBytes(taken), mine);
+        EXPECT_EQ(Temporaries(target), std::vector<std::wstring>{taken.Mid(taken.ReverseFind(L'\\') + 1).GetString()});
+        EXPECT_EQ(ReadFileBytes(target), Exported(f));
+        DeleteFileW(taken);
+    }
+    DeleteFileW(users);
+}
+
+// A target whose path is as long as the system's limit allows: the
+// temporary file's path keeps within the limit too, or takes the
+// extended-length form that has none.
+TEST_F(ExportTest, ATargetAtTheLengthLimitHasATemporaryFileTheSystemTakes)
+{
+    AddCentral(MakeRecord(2024, 1, L"Kiss"));
+    // A folder and a name of 12 characters that reach the limit.
+    CString folder = env.Folder();
+    folder += CString(std::wstring(MAX_PATH - 1 - 13 - folder.GetLength(), L'h').c_str());
+    ASSERT_TRUE(CreateDirectoryW(folder, NULL));
+    const CString longTarget = folder + L"\\Folionex.out";
+    ASSERT_EQ(longTarget.GetLength(), MAX_PATH - 1);
+    for (Format f : kFormats) {
+        SCOPED_TRACE(FormatName(f));
+        WriteFileBytes(longTarget, kOldBytes);
+        g_opened.clear();
+        {
+            CImportHook hook("kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&RecordCreateFileW));
+            ASSERT_TRUE(hook.Hooked());
+            ASSERT_TRUE(ExportAs(*store, f, longTarget));
+        }
+        int temporaries = 0;
+        for (const std::wstring& path : g_opened) {
+            // The files opened in the long folder besides the target.
+            if (path.find(L"\\hhh") == std::wstring::npos || path == longTarget.GetString())
+                continue;
+            ++temporaries;
+            EXPECT_TRUE(path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) << CStringA(path.c_str()).GetString();
+        }
+        EXPECT_GT(temporaries, 0);
+        EXPECT_EQ(ReadFileBytes(longTarget), Exported(f));
+        EXPECT_EQ(Temporaries(longTarget), kNone);
+    }
+    DeleteFileW(longTarget);
+    RemoveDirectoryW(folder);
 }
 
 // The exporters with a file layer that fails its n-th write, in full or
@@ -319,7 +452,7 @@ void ExpectWriteFailures(CRDBTable* table, const CString& target, int writes)
             EXPECT_FALSE(exporter.Export(table, target));
             EXPECT_EQ(exporter.writes, failAt) << "nothing is written after a failed write";
             EXPECT_EQ(ReadFileBytes(target), kOldBytes);
-            EXPECT_FALSE(FileExists(target + L".new"));
+            EXPECT_EQ(Temporaries(target), kNone);
         }
 }
 
@@ -374,13 +507,20 @@ protected:
     CString target;
 };
 
+// The central table keeps every UTF-16 text, so what a file shows for a
+// character the code page lacks is the exporter's own conversion: one
+// default character, also for a character outside the basic plane (a pair
+// of surrogates), and never a best-fit letter.
 TEST_F(CentralExportTest, ACharacterTheCodePageLacksBecomesItsDefaultCharacter)
 {
     ASSERT_TRUE(store->Insert(MakeRecord(2024, 1, L"Ωmega ā", L"Ő", L"αβ", L"")));
+    ASSERT_TRUE(store->Insert(
+        MakeRecord(2024, 2, L"A\xD83D\xDE00" L"B", L"\xD83D\xDE00\xD83D\xDE00", L"õ ŏ", L"x \xD83D\xDE00 ő")));
     for (Format f : kFormats) {
         SCOPED_TRACE(FormatName(f));
         ASSERT_TRUE(ExportAs(*store, f, target));
-        EXPECT_EQ(ReadFileBytes(target), File(f, Row(f, 2024, 1, {"?mega ?", "\xD5", "??", ""})));
+        EXPECT_EQ(ReadFileBytes(target), File(f, Row(f, 2024, 1, {"?mega ?", "\xD5", "??", ""}) +
+                                                     Row(f, 2024, 2, {"A?B", "??", "? ?", "x ? \xF5"})));
     }
 }
 
@@ -412,7 +552,7 @@ TEST_F(CentralExportTest, AServerThatFailsKeepsThePreviousFile)
             WriteFileBytes(target, kOldBytes);
             EXPECT_FALSE(ExportAs(*store, f, target));
             EXPECT_EQ(ReadFileBytes(target), kOldBytes);
-            EXPECT_FALSE(FileExists(target + L".new"));
+            EXPECT_EQ(Temporaries(target), kNone);
         }
 }
 

@@ -1,6 +1,7 @@
 // The backup XML through the case store: the file byte for byte, its failures,
 // and the round trip through the XML reader.
 #include <gtest/gtest.h>
+#include <msxml2.h>
 #include <algorithm>
 #include <stdio.h>
 #include <string.h>
@@ -111,6 +112,14 @@ std::vector<RowCase> RowCases()
          "    <Row><data>1990</data><data>1</data><data>  lead</data><data>trail  </data><data>   </data><data>" +
              Utf8(L"ÄΩ") + "</data><data>0.00.00 00:00:00</data><data>  x</data><data></data><data>1</data></Row>\r\n",
          {L"1990", L"1", L"lead", L"trail  ", L"", L"ÄΩ", L"0.00.00 00:00:00", L"x", L"", L"1"}},
+        {"characters XML does not allow become blanks",
+         Record(2024, 19, 1, L"a\x01" L"b\x08" L"c\x0B" L"d\x0C" L"e", L"x\x0E\x1F" L"y", L"tab\there\x7F",
+                L"v\xFFFE" L"w\xFFFF" L"z\xFFFD", L"c\x1B" L"c", L"+2025.01.15. \x07" L"csengo", date),
+         "    <Row><data>2024</data><data>19</data><data>a b c d e</data><data>x  y</data><data>tab\there\x7F</data>"
+         "<data>v w z\xEF\xBF\xBD</data><data>2024.03.09 07:05:03</data><data>c c</data>"
+         "<data>+2025.01.15.  csengo</data><data>1</data></Row>\r\n",
+         {L"2024", L"19", L"a b c d e", L"x  y", L"tab\there\x7F", L"v w z\xFFFD", L"2024.03.09 07:05:03", L"c c",
+          L"+2025.01.15.  csengo", L"1"}},
         {"a signed year", Record(-5, -7, 0, L"", L"", L"", L"", L"", L"", early),
          "    <Row><data>-5</data><data>-7</data><data></data><data></data><data></data><data></data>"
          "<data>-12.12.31 23:59:59</data><data></data><data></data><data>0</data></Row>\r\n",
@@ -155,6 +164,17 @@ protected:
         return file;
     }
 
+    // Exports the records of every row case in one file; the records.
+    std::vector<CUgyiratRecord> ExportRowCases()
+    {
+        std::vector<CUgyiratRecord> records;
+        for (const RowCase& c : RowCases())
+            records.push_back(c.record);
+        CUgyiratStore store(new CMemoryCaseTable(records));
+        EXPECT_TRUE(store.ExportXml(path));
+        return records;
+    }
+
     CStorageEnvironment env;
     CString path;
 };
@@ -188,11 +208,8 @@ TEST_F(ExportXmlTest, RowsByteForByte)
 
 TEST_F(ExportXmlTest, RoundTripThroughTheReader)
 {
-    std::vector<CUgyiratRecord> records;
-    for (const RowCase& c : RowCases())
-        records.push_back(c.record);
-    CUgyiratStore store(new CMemoryCaseTable(records));
-    ASSERT_TRUE(store.ExportXml(path));
+    ExportRowCases();
+    ASSERT_FALSE(HasFailure());
 
     XmlParser parser;
     ASSERT_TRUE(parser.Load(path));
@@ -221,6 +238,41 @@ TEST_F(ExportXmlTest, RoundTripThroughTheReader)
         EXPECT_EQ(read[i], cases[i].values) << cases[i].name;
     EXPECT_EQ(parser.GetPosition(), parser.GetLength());
     EXPECT_TRUE(parser.GetRoot()->IsClosed());
+}
+
+// The file is well-formed XML 1.0 for a reader other than the program's
+// own: the system's XML parser loads it whole.
+TEST_F(ExportXmlTest, AStandardXmlReaderTakesTheFile)
+{
+    std::vector<CUgyiratRecord> records = ExportRowCases();
+    ASSERT_FALSE(HasFailure());
+
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));
+    CLSID clsid;
+    IXMLDOMDocument* document = NULL;
+    ASSERT_TRUE(SUCCEEDED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &clsid)));
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(clsid, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                           reinterpret_cast<void**>(&document))));
+    document->put_async(VARIANT_FALSE);
+    VARIANT file;
+    VariantInit(&file);
+    file.vt = VT_BSTR;
+    file.bstrVal = SysAllocString(path);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    EXPECT_EQ(document->load(file, &loaded), S_OK);
+    EXPECT_EQ(loaded, VARIANT_TRUE);
+    IXMLDOMNodeList* rows = NULL;
+    BSTR name = SysAllocString(L"Row");
+    long count = -1;
+    if (SUCCEEDED(document->getElementsByTagName(name, &rows)) && rows) {
+        rows->get_length(&count);
+        rows->Release();
+    }
+    EXPECT_EQ(count, (long)records.size());
+    SysFreeString(name);
+    VariantClear(&file);
+    document->Release();
+    CoUninitialize();
 }
 
 TEST_F(ExportXmlTest, AFailedExportKeepsThePreviousFile)

@@ -499,8 +499,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             Paste(wnd, text, 5);
             // Before typing a row is status 0: its box refuses silently.
             ClickBox(grid, 0);
-            window_test::PostKey(grid, VK_F5);
-            SendMessageW(grid, WM_NULL, 0, 0);
+            ASSERT_TRUE(WaitForPostedInput(grid));
             EXPECT_FALSE(ListItemChecked(grid, 0));
             EXPECT_EQ(dlg.GetRowStatus(0), kRowNotValidated);
 
@@ -530,7 +529,7 @@ TEST_F(ImportWizardTest, BoxesNavigationAndTheRowEditor)
             WaitUntil([&] { return SelectedRow(grid) == 4; });
             navigation.push_back(SelectedRow(grid));
             ClickId(wnd, IDC_IMP_NEXT_ERROR);  // none further: nothing changes
-            SendMessageW(wnd, WM_NULL, 0, 0);
+            ASSERT_TRUE(WaitForPostedInput(wnd));
             navigation.push_back(SelectedRow(grid));
             ClickId(wnd, IDC_IMP_PREV_ERROR);
             WaitUntil([&] { return SelectedRow(grid) == 2; });

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "afxwin.h"
 #include "foundation/AppSettings.h"
+#include "foundation/Log.h"
 #include "support/TestSupport.h"
 #include <shlobj.h>
 
@@ -182,6 +183,97 @@ TEST_F(AppSettingsTest, TheInstanceIsChosenByTheGivenChooser)
     settings.SetInstanceKey(L"SettingsTest");
     for (LPCWSTR key : {L"Resolved", L"Default", L"Chosen"})
         RemoveDataFolder(key);
+}
+
+// A key on the command line names the instance's registry key and its data
+// folder: one that neither can hold as it stands is not used, a log line
+// says so, and the choice goes on as without a key.
+TEST_F(AppSettingsTest, ARequestedKeyThatNamesNoFolderIsNotUsed)
+{
+    CScriptedChooser chooser;
+    settings.SetInstanceChooser(&chooser);
+    const std::wstring longest(CAppSettings::kMaxInstanceKey, L'k');
+    struct Case
+    {
+        std::wstring requested;
+        bool used;
+    } cases[] = {
+        {L"Iroda", true},
+        {L"Instance_12_kiss_pelda.hu", true},
+        {L"Bérletek 2024", true},
+        {L"a.b", true},
+        {longest, true},
+        {longest + L"k", false},
+        {L"a/../../../x", false},
+        {L"..", false},
+        {L".", false},
+        {L"a\\b", false},
+        {L"x:y", false},
+        {L"mi?", false},
+        {L"*", false},
+        {L"\"idézet\"", false},
+        {L"<a>", false},
+        {L"a|b", false},
+        {L"tab\tkulcs", false},
+        {L"CON", false},
+        {L"nul.txt", false},
+        {L"Lpt1", false},
+        {L"pont.", false},
+        {L"szóköz ", false},
+    };
+    const CString log = CAppSettings::GetExeBaseName() + L".log";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CStringA(c.requested.c_str()).GetString());
+        RemoveDataFolder(L"Default");
+        chooser.asked = 0;
+        chooser.resolved.Empty();
+        settings.SetInstanceKey(L"");
+        LogResetPath();
+        EXPECT_TRUE(settings.SelectStartInstance(c.requested.c_str()));
+        EXPECT_EQ(CAppSettings::IsUsableInstanceKey(c.requested.c_str()), c.used);
+        if (c.used) {
+            EXPECT_EQ(chooser.resolved, CString(c.requested.c_str()));
+            EXPECT_EQ(chooser.asked, 0);
+            EXPECT_EQ(settings.GetInstanceKey(), CString(L"Resolved"));
+            continue;
+        }
+        EXPECT_EQ(chooser.resolved, CString()) << "not looked up";
+        EXPECT_EQ(chooser.asked, 1) << "chosen as without a key";
+        EXPECT_EQ(settings.GetInstanceKey(), CString(L"Chosen"));
+        bool logged = false;
+        for (const std::wstring& line : ReadLogTexts(DataFolderPath(L"Default") + log))
+            logged = logged || line == L"Instance key \"" + c.requested + L"\" cannot name a registry key and a "
+                                                                        L"folder; it is not used";
+        EXPECT_TRUE(logged);
+    }
+    settings.SetInstanceChooser(NULL);
+    settings.SetInstanceKey(L"SettingsTest");
+    for (LPCWSTR key : {L"Resolved", L"Default", L"Chosen"})
+        RemoveDataFolder(key);
+}
+
+TEST(InstanceKeys, MakeInstanceKeyGivesAUsableKey)
+{
+    struct Case
+    {
+        std::wstring text, key;
+    } cases[] = {
+        {L"Instance_3_iroda_pelda.hu", L"Instance_3_iroda_pelda.hu"},
+        {L"Instance_3_a/../../x", L"Instance_3_a_.._.._x"},
+        {L"..", L"_"},
+        {L"", L"_"},
+        {L"a\\b:c*d?e\"f<g>h|i\x01j\x7Fk", L"a_b_c_d_e_f_g_h_i_j_k"},
+        {L"pont . .", L"pont"},
+        {L"COM1", L"_COM1"},
+        {L"aux.log", L"_aux.log"},
+        {std::wstring(300, L'x'), std::wstring(255, L'x')},
+        {std::wstring(254, L'x') + L". ", std::wstring(254, L'x')},
+    };
+    for (const Case& c : cases) {
+        CString key = CAppSettings::MakeInstanceKey(c.text.c_str());
+        EXPECT_EQ(key, CString(c.key.c_str())) << CStringA(c.text.c_str()).GetString();
+        EXPECT_TRUE(CAppSettings::IsUsableInstanceKey(key));
+    }
 }
 
 TEST(AppSettingsObject, IsTheProcessSettingsWhileItLives)

@@ -6,6 +6,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <string>
+#include <commctrl.h>
+#include "FolderPickerTestRes.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
 
@@ -263,6 +265,83 @@ TEST_F(FolderPickerTest, AnAskedEditBoxStandsAboveTheTree)
             EXPECT_TRUE(WaitForWindowGone(browser));
         },
         kTitle, true));
+}
+
+// ---------------------------------------------------------------------------
+// The layout on a fixture dialog with an edit box, which Wine's browser does
+// not have.
+
+INT_PTR CALLBACK FixtureProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+TEST(FolderPickerLayout, TheEditBoxStandsAboveTheTreeAndTheButtonsBelow)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES};
+    ASSERT_TRUE(InitCommonControlsEx(&controls));
+    struct Case
+    {
+        const char* what;
+        bool editBox, newDialogStyle;
+        int margin;
+    } cases[] = {
+        {"with the edit box", true, false, 10},
+        {"without it", false, false, 10},
+        {"with the edit box, new dialog style", true, true, GetSystemMetrics(SM_CXVSCROLL)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_PICKER_FIXTURE), NULL,
+                                      FixtureProc, 0);
+        ASSERT_TRUE(dlg);
+        HWND edit = Control(dlg, IDC_PICKER_EDIT), tree = Control(dlg, IDC_PICKER_TREE);
+        RECT before, editBefore;
+        GetWindowRect(dlg, &before);
+        GetWindowRect(edit, &editBefore);
+        const int editHeight = editBefore.bottom - editBefore.top;
+        const RECT cancelBefore = RectInParent(Control(dlg, IDCANCEL));
+
+        BrowseForFolderRelayout(dlg, c.editBox, c.newDialogStyle);
+
+        RECT window, client;
+        GetWindowRect(dlg, &window);
+        GetClientRect(dlg, &client);
+        const int m = c.margin;
+        EXPECT_EQ(window.right - window.left, before.right - before.left + 80);
+        EXPECT_EQ(window.bottom - window.top, before.bottom - before.top + (c.editBox ? editHeight + 85 : 80));
+
+        RECT cancel = RectInParent(Control(dlg, IDCANCEL)), ok = RectInParent(Control(dlg, IDOK));
+        EXPECT_EQ(cancel.right, client.right - m);
+        EXPECT_EQ(cancel.bottom, client.bottom - 10);
+        EXPECT_EQ(cancel.right - cancel.left, cancelBefore.right - cancelBefore.left);
+        EXPECT_EQ(cancel.bottom - cancel.top, cancelBefore.bottom - cancelBefore.top);
+        EXPECT_EQ(ok.right, cancel.left - 10);
+        EXPECT_EQ(ok.top, cancel.top);
+        EXPECT_EQ(ok.right - ok.left, cancel.right - cancel.left);
+        EXPECT_EQ(ok.bottom - ok.top, cancel.bottom - cancel.top);
+
+        RECT e = RectInParent(edit), t = RectInParent(tree);
+        if (c.editBox) {
+            EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & WS_VISIBLE);
+            EXPECT_EQ(e.left, m);
+            EXPECT_EQ(e.top, 10);
+            EXPECT_EQ(e.right, client.right - m);
+            EXPECT_EQ(e.bottom - e.top, editHeight);
+            EXPECT_EQ(t.top, e.bottom + 5);
+        } else {
+            EXPECT_FALSE(GetWindowLongW(edit, GWL_STYLE) & WS_VISIBLE);
+            EXPECT_EQ(e.left, 20000);
+            EXPECT_EQ(e.top, 20000);
+            EXPECT_EQ(e.right - e.left, 10);
+            EXPECT_EQ(e.bottom - e.top, 10);
+            EXPECT_EQ(t.top, 10);
+        }
+        EXPECT_EQ(t.left, m);
+        EXPECT_EQ(t.right, client.right - m);
+        EXPECT_EQ(t.bottom, ok.top - 10);
+        DestroyWindow(dlg);
+    }
 }
 
 // A picture for the documentation: FOLIONEX_SCREENSHOTS names a folder.

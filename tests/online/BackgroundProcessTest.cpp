@@ -14,6 +14,7 @@
 #include "foundation/RegisteredMessages.h"
 #include "online/BackgroundProcess.h"
 #include "online/OnlineBackup.h"
+#include "online/SelfUpdate.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
@@ -154,6 +155,8 @@ struct CheckCase
     const wchar_t* control; // the stand-in's control path
     std::string lines;   // its body
     bool update;         // a self-update is queued
+    const wchar_t* url = L""; // the update's download address
+    int length = 0;           // and its announced length
 };
 
 class CheckReplyTest : public BackgroundProcessTest, public ::testing::WithParamInterface<CheckCase>
@@ -172,11 +175,21 @@ TEST_P(CheckReplyTest, QueuesTheUpdateOnlyForAnOffer)
     Posted posted = RunWorker(true, false);
     EXPECT_EQ(1u, ChecksSeen());
     ASSERT_FALSE(posted.texts.empty());
+    CTask* task = settings.TakeQueuedTask();
     if (c.update) {
         EXPECT_EQ(1, posted.tasks);
         EXPECT_EQ(L"Frissebb verzió letöltése", posted.texts.back());
         EXPECT_FALSE(Logged(L"BackgroundProcess - online backup"));
+        // The queued update downloads what the reply offered, for the main window.
+        CSelfUpdate* update = dynamic_cast<CSelfUpdate*>(task);
+        ASSERT_NE(update, nullptr);
+        EXPECT_EQ(update->GetDownloadUrl(), CString(c.url));
+        EXPECT_EQ(update->GetDownloadLength(), c.length);
+        EXPECT_EQ(update->GetParentWindow(), &mainWnd);
+        update->Release();
+        EXPECT_EQ(settings.TakeQueuedTask(), nullptr) << "one task";
     } else {
+        EXPECT_EQ(task, nullptr);
         EXPECT_EQ(0, posted.tasks);
         EXPECT_EQ(std::wstring(L"Frissítés ellenőrzése: aktuális verzió fut"), posted.texts[1]);
         EXPECT_TRUE(Logged(L"BackgroundProcess - online backup"));
@@ -192,7 +205,17 @@ const CheckCase kCheckCases[] = {
     {"LowerCaseOffer", L"/_control/reply",
      "path=/VApi/Check.aspx\n\nCmd=selfupdate\nDownloadUrl=http://127.0.0.1/Files/Folionex_Setup.exe\n"
      "DownloadLength=12\n",
-     true},
+     true, L"http://127.0.0.1/Files/Folionex_Setup.exe", 12},
+    {"OfferOfAMegabyte", L"/_control/reply",
+     "path=/VApi/Check.aspx\n\nDownloadLength=1048576\nCmd=SelfUpdate\n"
+     "DownloadUrl=https://127.0.0.1/Files/%C3%9Aj%20verzi%C3%B3.exe?v=1.2&x=\xC3\xA9\n",
+     true, L"https://127.0.0.1/Files/%C3%9Aj%20verzi%C3%B3.exe?v=1.2&x=é", 1048576},
+    {"OfferWithoutLength", L"/_control/reply",
+     "path=/VApi/Check.aspx\n\nCmd=SelfUpdate\nDownloadUrl=http://127.0.0.1/a.exe\n", true,
+     L"http://127.0.0.1/a.exe", 0},
+    {"OfferWithALengthOfText", L"/_control/reply",
+     "path=/VApi/Check.aspx\n\nCmd=SelfUpdate\nDownloadUrl=http://127.0.0.1/a.exe\nDownloadLength=sok\n", true,
+     L"http://127.0.0.1/a.exe", 0},
     {"OfferWithoutAddress", L"/_control/reply", "path=/VApi/Check.aspx\n\nCmd=SelfUpdate\nDownloadLength=12\n", false},
     {"EmptyBody", L"/_control/reply", "path=/VApi/Check.aspx\n\n", false},
     {"ServerError", L"/_control/reply",

@@ -138,9 +138,14 @@ const ParseCase kParseCases[] = {
     {L"{\"a\" : ", 4, 11, kItem, L"object"},
     {L"{\"a\" : x}", 4, 11, kItem, L"object"},
     {L"{\"", 4, 11, kItem, L"object"},
-    // An error deeper down ends every enclosing level, keeping its code.
+    // An error deeper down ends every enclosing level; an array keeps its
+    // code, an object with a member in error ends as "expected 'item'".
     {L"[1, [2, x], 3]", 5, 11, kItem, L"array|1|array|2"},
-    {L"{\"a\" : [1, {2 : 3}], \"b\" : 4}", 4, 10, L"expected 'itme'", L"object|a:array|1|object"},
+    {L"[1, {2 : 3}]", 5, 10, L"expected 'itme'", L"array|1|object"},
+    {L"{\"a\":[1,{2:3}]}", 4, 11, kItem, L"object|a:array|1|object"},
+    {L"{\"a\" : [1, {2 : 3}], \"b\" : 4}", 4, 11, kItem, L"object|a:array|1|object"},
+    {L"{\"a\" : {1 : 2}}", 4, 11, kItem, L"object|a:object"},
+    {L"{\"a\" : {\"b\" : [1, x]}, \"c\" : 2}", 4, 11, kItem, L"object|a:object|b:array|1"},
     {L"[{\"a\" : 1, \"b\" 2}, 3]", 5, 11, kItem, L"array|object|a:1"},
 };
 

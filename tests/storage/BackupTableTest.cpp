@@ -223,6 +223,50 @@ TEST_F(BackupTableTest, BulkInsertCommitsOnce)
     EXPECT_EQ(ReadAll().size(), 500u);
 }
 
+// A character the code page lacks is stored as the code page's default
+// character: one for a character outside the basic plane (a pair of
+// surrogates), and never a best-fit letter; by a single insert and by a
+// bulk insert alike.
+TEST_F(BackupTableTest, AMissingCharacterIsStoredAsOneDefaultCharacter)
+{
+    ASSERT_EQ(GetACP(), 1250u) << "the test prefix runs with a Hungarian locale";
+    struct Case
+    {
+        LPCWSTR text;
+        const char* stored;
+    } cases[] = {
+        {L"A\xD83D\xDE00" L"B", "A?B"},
+        {L"\xD83D\xDE00\xD83D\xDE00", "??"},
+        {L"õ ŏ ā Ω", "? ? ? ?"},
+        {L"fél \xD83D vagy \xDE00 csak", "f\xE9l ? vagy ? csak"},
+        {L"Kovács Őrs ű", "Kov\xE1" "cs \xD5rs \xFB"},
+    };
+    for (bool bulk : {false, true}) {
+        SCOPED_TRACE(bulk ? "bulk insert" : "single inserts");
+        CConnectionManagerSqlite manager;
+        ASSERT_TRUE(manager.CreateDatabase());
+        {
+            CtUgyirat_Sqlite table;
+            if (bulk) {
+                ASSERT_TRUE(table.BeginBulkInsert(true));
+            }
+            int nr = 0;
+            for (const Case& c : cases) {
+                CUgyiratRecord r = MakeRecord(2024, ++nr, c.text, L"x", L"x", L"x", c.text);
+                CopyField(r.CC, c.text);
+                ASSERT_TRUE(table.Insert(r));
+            }
+            if (bulk) {
+                ASSERT_TRUE(table.EndBulkInsert());
+            }
+        }
+        auto rows = CRawDb(path).Query("SELECT UgyfelNeve, CC, Hataridok FROM tUgyirat ORDER BY Nr");
+        ASSERT_EQ(rows.size(), sizeof(cases) / sizeof(cases[0]));
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i], (std::vector<std::string>(3, cases[i].stored))) << i;
+    }
+}
+
 // A bulk insert converts the texts through its own table of each
 // character's byte; the bytes must be those of a single insert, which
 // converts every text whole: letters the code page has, best fits, letters

@@ -351,7 +351,7 @@ TEST_F(SqlOptionsTest, APortThatIsNotAnIntegerRunsNoCheckAndStoresNothing)
         Type(wnd, IDC_SQL_PORT, L"14x3");
         for (int button : {IDC_SQL_TEST, IDOK}) {
             ClickId(wnd, button);
-            EXPECT_TRUE(ConfirmBox(L"Enter an integer."));
+            EXPECT_TRUE(ConfirmBox(L"Kérem, egész számot adjon meg."));
             EXPECT_TRUE(IsWindowVisible(wnd));
         }
     });

@@ -504,6 +504,20 @@ TEST_F(StoreTest, DirectorySettings)
         EXPECT_EQ(store->DirRoot, c.want);
         EXPECT_EQ(env.Settings().GetProfileString(L"DirRoot", L""), c.want);
     }
+
+    // A root set by hand is read as SetDirRoot stores it: with its final
+    // backslash, so that a case folder lies below it, never beside it.
+    struct Stored {
+        LPCWSTR value, root;
+    } stored[] = {{L"C:\\Iratok", L"C:\\Iratok\\"}, {L"C:\\Iratok\\", L"C:\\Iratok\\"},
+                  {L"\\\\iroda\\iratok", L"\\\\iroda\\iratok\\"}, {L"D:", L"D:\\"}};
+    for (const auto& c : stored) {
+        SCOPED_TRACE(CStringA(c.value).GetString());
+        env.Settings().WriteProfileString(L"DirRoot", c.value);
+        store->LoadDirectorySettings();
+        EXPECT_EQ(store->DirRoot, c.root);
+        EXPECT_EQ(env.Settings().GetProfileString(L"DirRoot", L""), c.root);
+    }
 }
 
 } // namespace

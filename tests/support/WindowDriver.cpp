@@ -94,6 +94,51 @@ BOOL CALLBACK FindTopWindowProc(HWND hwnd, LPARAM lParam)
 
 } // namespace
 
+namespace {
+
+// The marker of WaitForPostedInput: the message, the number that tells this
+// wait's marker from an earlier one, and the event set when it is taken.
+UINT g_markerMessage;
+LPARAM g_markerNumber;
+HANDLE g_markerTaken;
+
+LRESULT CALLBACK MarkerHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == g_markerMessage &&
+        msg->lParam == g_markerNumber)
+        SetEvent(g_markerTaken);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+} // namespace
+
+bool WaitForPostedInput(HWND target, DWORD timeoutMs)
+{
+    static CRITICAL_SECTION* lock = [] {
+        static CRITICAL_SECTION section;
+        InitializeCriticalSection(&section);
+        return &section;
+    }();
+    DWORD thread = GetWindowThreadProcessId(target, NULL);
+    if (!thread)
+        return false;
+    EnterCriticalSection(lock);
+    if (!g_markerMessage)
+        g_markerMessage = RegisterWindowMessageW(L"FolionexTestPostedInputMarker");
+    ++g_markerNumber;
+    g_markerTaken = CreateEventW(NULL, TRUE, FALSE, NULL);
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, MarkerHook, NULL, thread);
+    bool taken = hook && PostMessageW(target, g_markerMessage, 0, g_markerNumber) &&
+                 WaitForSingleObject(g_markerTaken, timeoutMs) == WAIT_OBJECT_0;
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    CloseHandle(g_markerTaken);
+    g_markerTaken = NULL;
+    LeaveCriticalSection(lock);
+    return taken;
+}
+
 HWND FindTopWindow(LPCWSTR className, LPCWSTR title)
 {
     FindParams p = { className, title, NULL };

@@ -56,6 +56,14 @@ private:
 // Polls condition every 20 ms; false when it did not come true in time.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 
+// Input posted to a window is handled after any message sent to it, so a
+// sent message does not tell that the input has been handled. This posts a
+// marker to the window after whatever was posted to its thread before, and
+// waits until that thread takes the marker from its queue: every message
+// posted before it has then been dispatched. False when it was not taken in
+// time.
+bool WaitForPostedInput(HWND target, DWORD timeoutMs = 5000);
+
 // A visible top-level window of this process with this class and title
 // (null: any), or null.
 HWND FindTopWindow(LPCWSTR className, LPCWSTR title);
