@@ -782,4 +782,45 @@ TEST_F(ImportWizardTest, AnInsertHeldPastTheAbortWaitIsJoined)
     EXPECT_EQ(CaseRows().size(), 2u);
 }
 
+// A click on a column header starts the column dialog's 100 ms timer; when
+// the import follows at once, that timer must not fire inside the progress
+// window: the dialog's OK would revalidate the rows under the worker and
+// tick the row the user had unticked again.
+TEST_F(ImportWizardTest, AHeaderClickRightBeforeTheImportOpensNoColumnDialog)
+{
+    table->holdAt = 1;
+    ProgressEnd end;
+    bool columnDialogOpened = false;
+    INT_PTR result = Drive([&](HWND wnd) {
+        PasteTyped(wnd, CaseLines(1, 3, 2026), 3);
+        HWND grid = Control(wnd, IDC_IMP_GRID);
+        ClickBox(grid, 1);
+        ASSERT_TRUE(WaitUntil([&] { return !ListItemChecked(grid, 1); }));
+        // Two clicks in a row, the second before the first one's timer.
+        ClickHeader(grid, 3);
+        HWND progress = RunImport(wnd);
+        ASSERT_TRUE(progress);
+        ASSERT_TRUE(table->WaitEntered());
+        // The worker holds its first row: the timer's time has come and gone
+        // many times over before this wait ends.
+        if (HWND column = WaitForWindow(L"#32770", kColumnTitle, 2000)) {
+            columnDialogOpened = true;
+            ClickId(column, IDOK);
+            EXPECT_TRUE(WaitForWindowGone(column));
+        }
+        table->Release();
+        // Three rows imported would end with "OK".
+        ASSERT_TRUE(WaitUntil([&] {
+            CString button = Text(Control(progress, IDCANCEL));
+            return button == L"Befejezés" || button == L"OK";
+        }, 30000));
+        FinishProgress(progress, Text(Control(progress, IDCANCEL)), end);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_FALSE(columnDialogOpened) << "the column dialog opened while the worker ran";
+    EXPECT_EQ(end.first, CString(L"A 3 sorból 2 darab sort sikerült az adtbázisba beszúrni."));
+    EXPECT_EQ(CaseRows().size(), 2u) << "the unticked row stays out";
+    EXPECT_FALSE(store->Find(MakeUgyiratKey(2026, 2)));
+}
+
 } // namespace
