@@ -137,7 +137,9 @@ private:
     // The row that shows the case of the key, or -1.
     int RowOfKey(int key) const;
     void SelectRow(int row, UINT state);
+    // A warning box ("Figyelmeztetés") over the dialog.
     void Refuse(LPCWSTR text);
+    static const wchar_t kTextNoSelection[];
     void CaptureDesignRect(int id, CRect& rect);
     // The case folder commands: the selected row's folder and case key
     // (false after telling the user that nothing is selected), creating a
