@@ -229,6 +229,9 @@ bool CVelindoDlg::TakeSelectedCaseFolder(CString& path, int& key)
 
 void CVelindoDlg::OnOpenCaseFolder()
 {
+    // The row's cells and the case come from the store.
+    if (!EnterStore(StoreRoad::OpenCaseFolder))
+        return;
     CBusyGuard guard(&m_nBusy);
     CString path;
     int key = 0;
@@ -242,6 +245,8 @@ void CVelindoDlg::OnOpenCaseFolder()
 
 void CVelindoDlg::OnManageCaseFolder()
 {
+    if (!EnterStore(StoreRoad::ManageCaseFolder))
+        return;
     CBusyGuard guard(&m_nBusy);
     CString path;
     int key = 0;

@@ -136,7 +136,8 @@ END_MESSAGE_MAP()
 
 CVelindoDlg::CVelindoDlg(CWnd* pParent)
     : CDialogEx(IDD, pParent), m_hIcon(NULL), m_bHaveLastNormal(false), m_bEsc(false), m_bEditEnabled(false),
-      m_bLockedByWorker(false), m_nProgressRange(1), m_nBusy(0), m_pWorker(NULL)
+      m_bLockedByWorker(false), m_bListOwed(false), m_nProgressRange(1), m_nBusy(0),
+      m_pWorker(NULL)
 {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_FOLIONEX));
 }
@@ -449,11 +450,10 @@ void CVelindoDlg::RefreshList()
 {
     if (!m_list.GetSafeHwnd())
         return;
-    if (CVelindoListCtrl::IsStoreBusy()) {
-        // A worker writes the store now; its owner rebuilds the list after it.
-        LogLine(L"RefreshList deferred: the case store is being written");
+    // A worker writes the store now: the list is rebuilt once it is free.
+    if (!EnterStore(StoreRoad::ListRebuild))
         return;
-    }
+    m_bListOwed = false;
     m_list.SetRedraw(FALSE);
     if (!m_list.HasColumns())
         CreateListColumns();
@@ -501,11 +501,15 @@ void CVelindoDlg::UpdateStatus()
 {
     if (!m_hWnd)
         return;
-    CUgyiratStore* store = Store();
-    CString status;
-    status.Format(L"%d / %d", m_list.GetSafeHwnd() ? m_list.GetItemCount() : 0,
-                  store ? (int)store->m_records.size() : 0);
-    m_status.SetWindowText(status);
+    // The count is the store's: while a worker writes it, the status line
+    // says so instead (and is written again once the store is free).
+    if (EnterStore(StoreRoad::StatusLine)) {
+        CUgyiratStore* store = Store();
+        CString status;
+        status.Format(L"%d / %d", m_list.GetSafeHwnd() ? m_list.GetItemCount() : 0,
+                      store ? (int)store->m_records.size() : 0);
+        m_status.SetWindowText(status);
+    }
 
     CConnectionManagerSqlServer* connection = Connection();
     if (connection && connection->Online) {
@@ -548,12 +552,14 @@ void CVelindoDlg::ResetListFont()
 
 void CVelindoDlg::OnEnChangeSearch()
 {
-    RefreshList();
+    if (EnterStore(StoreRoad::Search))
+        RefreshList();
 }
 
 void CVelindoDlg::OnCbnSelendokFilter()
 {
-    RefreshList();
+    if (EnterStore(StoreRoad::Filter))
+        RefreshList();
 }
 
 // ---------------------------------------------------------------------------
@@ -582,6 +588,8 @@ void CVelindoDlg::Reload()
 
 void CVelindoDlg::OnBnClickedRefresh()
 {
+    if (!EnterStore(StoreRoad::Refresh))
+        return;
     CBusyGuard guard(&m_nBusy);
     Reload();
     RefreshList();
@@ -589,6 +597,8 @@ void CVelindoDlg::OnBnClickedRefresh()
 
 void CVelindoDlg::OnBnClickedFullList()
 {
+    if (!EnterStore(StoreRoad::FullList))
+        return;
     CBusyGuard guard(&m_nBusy);
     m_strCutOff.Empty();
     m_comboFilter.SetCurSel(0);
@@ -615,6 +625,8 @@ void CVelindoDlg::SelectRow(int row, UINT state)
 
 void CVelindoDlg::OnBnClickedNewCase()
 {
+    if (!EnterStore(StoreRoad::NewCase))
+        return;
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
     if (!store || store->IsOffline()) {
@@ -628,6 +640,8 @@ void CVelindoDlg::OnBnClickedNewCase()
 
 void CVelindoDlg::OnBnClickedModify()
 {
+    if (!EnterStore(StoreRoad::Modify))
+        return;
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
     if (!store || store->IsOffline()) {
@@ -654,6 +668,8 @@ void CVelindoDlg::OnBnClickedModify()
 
 void CVelindoDlg::OnBnClickedDelete()
 {
+    if (!EnterStore(StoreRoad::Delete))
+        return;
     CBusyGuard guard(&m_nBusy);
     CUgyiratStore* store = Store();
     if (!store || store->IsOffline()) {
@@ -688,6 +704,8 @@ void CVelindoDlg::OnBnClickedDelete()
 
 void CVelindoDlg::OnBnClickedConnect()
 {
+    if (!EnterStore(StoreRoad::Connect))
+        return;
     CBusyGuard guard(&m_nBusy);
     CWaitCursor wait;
     CConnectionManagerSqlServer* connection = Connection();
@@ -736,6 +754,8 @@ void CVelindoDlg::OnSysCommand(UINT nID, LPARAM lParam)
         about.DoModal();
         UpdateStatus();
     } else if (command == IDM_OPTIONS) {
+        if (!EnterStore(StoreRoad::Options))
+            return;
         CBusyGuard guard(&m_nBusy);
         COptionsDlg options(this);
         if (options.DoModal() == IDOK)
@@ -775,6 +795,8 @@ void CVelindoDlg::OnHotKey(UINT nHotKeyId, UINT nKey1, UINT nKey2)
     if (nHotKeyId == (UINT)kHotKeyFont) {
         m_list.StepFont(false);
     } else if (nHotKeyId >= (UINT)kHotKeyFilterFirst && nHotKeyId <= (UINT)kHotKeyFilterLast) {
+        if (!EnterStore(StoreRoad::FilterHotKey))
+            return;
         m_comboFilter.SetCurSel((int)nHotKeyId - 9);
         RefreshList();
     } else if (nHotKeyId == (UINT)kHotKeyOpenFolder) {
@@ -784,6 +806,8 @@ void CVelindoDlg::OnHotKey(UINT nHotKeyId, UINT nKey1, UINT nKey2)
 
 LRESULT CVelindoDlg::OnTaskMessage(WPARAM, LPARAM)
 {
+    // The last guarded command has ended: what waited for the store is done.
+    SettleStore();
     if (m_nBusy == 0) {
         if (CAppSettings* settings = GetAppSettings())
             settings->RunPendingTask();
@@ -890,6 +914,8 @@ void CVelindoDlg::OnExit()
         MessageBox(kTextExitWhileBusy, kCaptionExit, MB_OK | MB_ICONWARNING);
         return;
     }
+    if (!EnterStore(StoreRoad::Exit))
+        return;
 
     CAppSettings* settings = GetAppSettings();
     if (settings && settings->GetProfileInt(kProfileShowConfirmExit, kDefaultShowConfirmExit) > 100) {

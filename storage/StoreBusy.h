@@ -5,6 +5,7 @@
 // UI thread by whoever runs such a worker; read on the UI thread.
 #pragma once
 #include <atomic>
+#include "foundation/Log.h"
 
 inline std::atomic<bool>& StoreBusyFlag()
 {
@@ -47,3 +48,20 @@ public:
 private:
     bool m_active;
 };
+
+// What the user is told when a command is refused while the store is busy.
+inline constexpr wchar_t kTextStoreBusy[] = L"Az adatok írása folyamatban van, a művelet most nem hajtható végre.";
+
+// The one rule for every road into the case store or the backup file from
+// the main window and the dialogs over it (commands, hot keys, timers,
+// queued tasks, double clicks): while a worker writes the store, the road
+// is closed. True when the road may go on now; a closed road is logged
+// with its name and with what it does instead ("refused", "put off"). The
+// caller then tells the user, or does the work later.
+inline bool StoreRoadOpen(LPCWSTR road, LPCWSTR instead = L"refused")
+{
+    if (!IsStoreBusy())
+        return true;
+    LogFormat(L"Store busy: %s %s", road, instead);
+    return false;
+}

@@ -1,0 +1,413 @@
+// The main dialog while a worker writes the case store or the backup file,
+// over the test SQL server and the web-service stand-in: the import and the
+// restore into the central database started from the options dialog and
+// held in their first progress report, while every road of the window into
+// the store is taken as a user takes it (posted clicks, hot keys, a double
+// click); the scheduled synchronisation held while the user disconnects or
+// exits.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "CaseFolderTestSupport.h"
+#include "TestSqlServer.h"
+#include "foundation/AppSettings.h"
+#include "foundation/Progress.h"
+#include "foundation/RegisteredMessages.h"
+#include "online/BackgroundProcess.h"
+#include "online/OnlineBackup.h"
+#include "resources/resource.h"
+#include "storage/ConnectionManagerSqlServer.h"
+#include "storage/StoreBusy.h"
+#include "storage/UgyiratStore.h"
+#include "support/TestSupport.h"
+#include "support/WebServiceControl.h"
+#include "support/WindowDriver.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace case_folder_test;
+
+const wchar_t kOptionsCaption[] = L"Beállítások";
+const wchar_t kImportCaption[] = L"Adatok importálása";
+const wchar_t kColumnCaption[] = L"Importálandó oszlop adattípusának megadása";
+const wchar_t kLoaderCaption[] = L"Adatok betöltése";
+const wchar_t kListLater[] = L"Az adatok írása folyamatban van, a lista a végén frissül.";
+const int kStatus = 1028, kSearch = 1006, kFilter = 1051;
+const DWORD kTransferMs = 40000;
+
+// ---------------------------------------------------------------------------
+// A worker held in its first progress report
+
+// While it lives, the first position record that a thread other than the
+// window's posts to the progress window of the given title waits until
+// Release: the worker has written its first case and stands still with the
+// store-busy flag set.
+class CHeldWorker
+{
+public:
+    explicit CHeldWorker(LPCWSTR progressTitle)
+        : m_hook("user32.dll", "PostMessageW", reinterpret_cast<void*>(&HeldPost))
+    {
+        s_title = progressTitle;
+        s_original = reinterpret_cast<PostProc>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "PostMessageW"));
+        s_entered = CreateEventW(NULL, TRUE, FALSE, NULL);
+        s_release = CreateEventW(NULL, TRUE, FALSE, NULL);
+        s_taken = 0;
+    }
+    ~CHeldWorker()
+    {
+        Release();
+        // The hook goes with this object; the held thread no longer needs it.
+        s_title = NULL;
+    }
+    bool Hooked() const { return m_hook.Hooked(); }
+    bool WaitHeld(DWORD timeoutMs = kTransferMs) { return WaitForSingleObject(s_entered, timeoutMs) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(s_release); }
+
+private:
+    typedef BOOL(WINAPI* PostProc)(HWND, UINT, WPARAM, LPARAM);
+
+    static BOOL WINAPI HeldPost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == g_uMsgProgress && wParam && s_title && IsProgressWindow(hwnd) &&
+            GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId() &&
+            reinterpret_cast<CProgressRecord*>(wParam)->m_kind == CProgressRecord::KIND_POSITION &&
+            InterlockedExchange(&s_taken, 1) == 0) {
+            SetEvent(s_entered);
+            WaitForSingleObject(s_release, 120000);
+        }
+        return s_original(hwnd, message, wParam, lParam);
+    }
+
+    static bool IsProgressWindow(HWND hwnd)
+    {
+        WCHAR title[128] = {0};
+        InternalGetWindowText(hwnd, title, 128);
+        return GetDlgItem(hwnd, IDC_PROGRESS_BAR) && wcscmp(title, s_title) == 0;
+    }
+
+    CImportHook m_hook;
+    static LPCWSTR volatile s_title;
+    static PostProc s_original;
+    static HANDLE s_entered;
+    static HANDLE s_release;
+    static LONG volatile s_taken;
+};
+
+LPCWSTR volatile CHeldWorker::s_title = NULL;
+CHeldWorker::PostProc CHeldWorker::s_original = NULL;
+HANDLE CHeldWorker::s_entered = NULL;
+HANDLE CHeldWorker::s_release = NULL;
+LONG volatile CHeldWorker::s_taken = 0;
+
+// ---------------------------------------------------------------------------
+// Driving
+
+bool SetClipboard(const std::wstring& text)
+{
+    if (!OpenClipboard(NULL))
+        return false;
+    EmptyClipboard();
+    size_t size = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
+    memcpy(GlobalLock(data), text.c_str(), size);
+    GlobalUnlock(data);
+    bool ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
+    CloseClipboard();
+    return ok;
+}
+
+void PostMouseClick(HWND target, POINT pt, bool twice = false)
+{
+    LPARAM at = MAKELPARAM(pt.x, pt.y);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(target, WM_LBUTTONUP, 0, at);
+    if (twice) {
+        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(target, WM_LBUTTONUP, 0, at);
+    }
+}
+
+// The import wizard's column typed through its header and the column dialog.
+void TypeColumn(HWND grid, int column, int type)
+{
+    HWND header = (HWND)SendMessageW(grid, LVM_GETHEADER, 0, 0);
+    RECT rc = {};
+    SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&rc);
+    PostMouseClick(header, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+    HWND dlg = WaitForWindow(L"#32770", kColumnCaption);
+    ASSERT_TRUE(dlg);
+    HWND list = Control(dlg, IDC_IMPCOL_TYPES);
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        if ((int)SendMessageW(list, LB_GETITEMDATA, i, 0) == type)
+            SendMessageW(list, LB_SETCURSEL, i, 0);
+    ClickId(dlg, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(dlg));
+}
+
+// The window of this process with the title that has a progress bar.
+HWND WaitForProgressWindow(LPCWSTR title)
+{
+    HWND found = NULL;
+    WaitUntil([&] {
+        found = NULL;
+        for (HWND w = FindWindowExW(NULL, NULL, L"#32770", title); w && !found;
+             w = FindWindowExW(NULL, w, L"#32770", title))
+            if (IsWindowVisible(w) && GetDlgItem(w, IDC_PROGRESS_BAR))
+                found = w;
+        return found != NULL;
+    }, kTransferMs);
+    return found;
+}
+
+int ListCount(HWND main)
+{
+    return (int)SendMessageW(Control(main, kList), LVM_GETITEMCOUNT, 0, 0);
+}
+
+class MainDialogStoreTest : public CaseFolderFixture
+{
+protected:
+    void SetUp() override
+    {
+        CaseFolderFixture::SetUp();
+        ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer on 127.0.0.1:80";
+        BackgroundProcess::SetCheckVersionCalls(1);
+        database->m_pConnection->SetOnline(true);
+        CAppSettings& settings = env.Settings();
+        settings.WriteProfileString(L"Server", L"http://127.0.0.1/");
+        settings.WriteProfileString(L"AccountId", L"iroda-store");
+        settings.SetOnlineBackupPassword(L"titok jelszó");
+    }
+
+    void TearDown() override
+    {
+        StandIn(L"/_control/reset");
+        CaseFolderFixture::TearDown();
+    }
+
+    static HWND OpenOptions(HWND main)
+    {
+        PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
+        HWND dlg = WaitForWindow(L"#32770", kOptionsCaption);
+        if (dlg)
+            SendMessageW(dlg, WM_NULL, 0, 0);
+        return dlg;
+    }
+
+    // The options dialog's import of three new cases, held after its first
+    // case; the progress window.
+    static HWND StartHeldImport(HWND options)
+    {
+        ClickId(options, IDC_OPT_IMPORT);
+        HWND wizard = WaitForWindow(L"#32770", kImportCaption, 10000);
+        EXPECT_TRUE(wizard);
+        if (!wizard)
+            return NULL;
+        EXPECT_TRUE(SetClipboard(L"1/2026\tÚj Ügyfél\r\n2/2026\tMásik Ügyfél\r\n3/2026\tHarmadik\r\n"));
+        HWND grid = Control(wizard, IDC_IMP_GRID);
+        ClickId(wizard, IDC_IMP_PASTE);
+        EXPECT_TRUE(WaitUntil([&] { return SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3; }));
+        TypeColumn(grid, 0, 2);
+        TypeColumn(grid, 1, 5);
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Control(wizard, IDOK)) != FALSE; }));
+        ClickId(wizard, IDOK);
+        return WaitForProgressWindow(kImportCaption);
+    }
+
+    // The options dialog's restore of the account's backup into the central
+    // database, held after its first case; the loader's window.
+    static HWND StartHeldRestore(HWND options)
+    {
+        ClickId(options, IDC_OPT_RESTORE);
+        HWND box = WaitForWindow(L"#32770", L"On-line mentés letöltése", 20000);
+        EXPECT_TRUE(box);
+        if (!box)
+            return NULL;
+        ClickId(box, IDOK);
+        HWND transfer = WaitForWindow(L"#32770", L"A on-line mentés visszatöltése", kTransferMs);
+        EXPECT_TRUE(transfer);
+        if (!transfer)
+            return NULL;
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(transfer, IDCANCEL)) == L"Tovább"; }, kTransferMs));
+        Click(Control(transfer, IDCANCEL));
+        HWND counts = WaitForWindow(L"#32770", L"On-line mentés betöltése", kTransferMs);
+        EXPECT_TRUE(counts);
+        if (!counts)
+            return NULL;
+        ClickId(counts, IDYES);
+        return WaitForProgressWindow(kLoaderCaption);
+    }
+
+    oledb_standin::CTestSqlServer& Server() { return server; }
+};
+
+// ---------------------------------------------------------------------------
+// Every road while the store is written
+
+// One road of the main window, taken as the user takes it, the text the
+// status line then shows (none: the road answers with a box of its own) and
+// the log line that says how the rule answered.
+struct Road
+{
+    const char* what;
+    std::function<void(HWND main, HWND options)> take;
+    LPCWSTR status;
+    std::wstring answer;
+    // What must still hold once the road has answered.
+    std::function<void(HWND main)> after;
+};
+
+TEST_F(MainDialogStoreTest, EveryRoadIsClosedWhileAHeldWorkerWritesTheStore)
+{
+    ASSERT_EQ(COnlineBackup().Upload(NULL), COnlineBackup::RESULT_OK) << "the account's backup for the restore";
+    auto command = [](int id) {
+        return [id](HWND main, HWND) { PostCommand(main, id); };
+    };
+    auto optionsButton = [](int id) {
+        return [id](HWND, HWND options) {
+            ClickId(options, id);
+            HWND box = WaitForWindow(L"#32770", kWarning);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(ReadBox(box).text, CString(kTextStoreBusy));
+            ClickId(box, IDOK);
+            EXPECT_TRUE(WaitForWindowGone(box));
+        };
+    };
+    int row7 = -1;
+    const Road roads[] = {
+        {"refresh", command(1008), kTextStoreBusy, L"Store busy: refresh refused"},
+        {"full list", command(1004), kTextStoreBusy, L"Store busy: full list refused"},
+        {"new case", command(1001), kTextStoreBusy, L"Store busy: new case refused"},
+        {"modify", command(1002), kTextStoreBusy, L"Store busy: modify refused"},
+        {"modify from the menu", command(32778), kTextStoreBusy, L"Store busy: modify refused"},
+        {"delete", command(1003), kTextStoreBusy, L"Store busy: delete refused"},
+        {"delete from the menu", command(32777), kTextStoreBusy, L"Store busy: delete refused"},
+        {"open the folder from the menu", command(32776), kTextStoreBusy, L"Store busy: open case folder refused"},
+        {"Alt+K", [](HWND main, HWND) { PostMessageW(main, WM_HOTKEY, 32776, MAKELPARAM(MOD_ALT, 'K')); },
+         kTextStoreBusy, L"Store busy: open case folder refused"},
+        {"double click",
+         [&](HWND main, HWND) {
+             HWND list = Control(main, kList);
+             RECT r = {};
+             r.left = LVIR_LABEL;
+             SendMessageW(list, LVM_GETITEMRECT, (WPARAM)row7, (LPARAM)&r);
+             PostMouseClick(list, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, true);
+         },
+         kTextStoreBusy, L"Store busy: open case folder refused"},
+        {"manage the folder", command(1009), kTextStoreBusy, L"Store busy: manage case folder refused"},
+        {"manage the folder from the menu", command(32775), kTextStoreBusy, L"Store busy: manage case folder refused"},
+        {"connect", command(1030), kTextStoreBusy, L"Store busy: connect refused"},
+        {"Ctrl+3", [](HWND main, HWND) { PostMessageW(main, WM_HOTKEY, 13, MAKELPARAM(MOD_CONTROL, '3')); },
+         kTextStoreBusy, L"Store busy: filter hot key refused",
+         [](HWND main) { EXPECT_EQ(SendMessageW(Control(main, kFilter), CB_GETCURSEL, 0, 0), 0); }},
+        {"the options again", [](HWND main, HWND) { PostMessageW(main, WM_SYSCOMMAND, 0x20, 0); },
+         kTextStoreBusy, L"Store busy: options refused"},
+        {"a search text", [](HWND main, HWND) { SetWindowTextW(Control(main, kSearch), L"Nagy"); },
+         kListLater, L"Store busy: search put off"},
+        {"a filter",
+         [](HWND main, HWND) {
+             HWND filter = Control(main, kFilter);
+             SendMessageW(filter, CB_SETCURSEL, 9, 0);
+             PostMessageW(main, WM_COMMAND, MAKEWPARAM(kFilter, CBN_SELENDOK), (LPARAM)filter);
+         },
+         kListLater, L"Store busy: filter put off"},
+        {"the about box and its status line",
+         [](HWND main, HWND) {
+             PostMessageW(main, WM_SYSCOMMAND, 0x10, 0);
+             HWND about = WaitForWindow(L"#32770", L"Folionex névjegy");
+             ASSERT_TRUE(about);
+             PostMessageW(about, WM_CLOSE, 0, 0);
+             EXPECT_TRUE(WaitForWindowGone(about));
+         },
+         kListLater, L"Store busy: status line put off"},
+        {"statistics", optionsButton(IDC_OPT_STATS), NULL, L"Store busy: statistics refused"},
+        {"export", optionsButton(IDC_OPT_EXPORT), NULL, L"Store busy: export refused"},
+        {"the database wizard", optionsButton(IDC_OPT_DBWIZARD), NULL, L"Store busy: database wizard refused"},
+    };
+
+    struct Holder
+    {
+        const char* what;
+        LPCWSTR progressTitle;
+        HWND (*start)(HWND options);
+        size_t casesAfter;
+    } holders[] = {
+        {"a held import", kImportCaption, &MainDialogStoreTest::StartHeldImport, 5},
+        {"a held restore", kLoaderCaption, &MainDialogStoreTest::StartHeldRestore, 2},
+    };
+    for (const Holder& holder : holders) {
+        SCOPED_TRACE(holder.what);
+        DeleteFileW(logPath);
+        CHeldWorker held(holder.progressTitle);
+        ASSERT_TRUE(held.Hooked());
+        Run([&](HWND main) {
+            row7 = RowOf(main, 7);
+            ASSERT_GE(row7, 0);
+            SelectCase(main, 7);
+            HWND options = OpenOptions(main);
+            ASSERT_TRUE(options);
+            HWND progress = holder.start(options);
+            ASSERT_TRUE(progress);
+            ASSERT_TRUE(held.WaitHeld()) << "the worker did not report";
+            ASSERT_TRUE(IsStoreBusy());
+
+            HWND status = Control(main, kStatus);
+            for (const Road& road : roads) {
+                SCOPED_TRACE(road.what);
+                SetWindowTextW(status, L"-");
+                road.take(main, options);
+                if (road.status) {
+                    EXPECT_TRUE(WaitUntil([&] { return Text(status) == road.status; }))
+                        << CStringA(Text(status)).GetString();
+                }
+                if (road.after)
+                    road.after(main);
+                // Whatever a refused folder command would have shown.
+                if (HWND question = FindTopWindow(L"#32770", kQuestion)) {
+                    ADD_FAILURE() << "the folder question opened";
+                    ClickId(question, IDCANCEL);
+                    WaitForWindowGone(question);
+                }
+            }
+            // The exit waits for the import's own command to end.
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            HWND box = WaitForWindow(L"#32770", L"Kilépés");
+            ASSERT_TRUE(box);
+            ClickId(box, IDOK);
+            EXPECT_TRUE(WaitForWindowGone(box));
+            // Nothing of the folder commands ran: no question, no folder.
+            EXPECT_FALSE(FindTopWindow(L"#32770", kQuestion));
+            EXPECT_FALSE(IsFolder(root + L"\\2024"));
+            EXPECT_FALSE(IsFolder(root + L"\\_"));
+
+            held.Release();
+            ASSERT_TRUE(WaitUntil([&] { return Text(Control(progress, IDCANCEL)) == L"OK"; }, kTransferMs));
+            Click(Control(progress, IDCANCEL));
+            EXPECT_TRUE(WaitForWindowGone(options, kTransferMs)) << "the options end after the work";
+            // The list is whole again, with its status line.
+            EXPECT_TRUE(WaitUntil([&] {
+                CString status;
+                status.Format(L"%d / %d", (int)holder.casesAfter, (int)holder.casesAfter);
+                return ListCount(main) == (int)holder.casesAfter && Text(Control(main, kStatus)) == status;
+            }));
+        });
+        EXPECT_FALSE(IsStoreBusy());
+        EXPECT_EQ(database->m_pStore->m_records.size(), holder.casesAfter);
+        EXPECT_FALSE(LogHas(L"Show popup CSablonDlg"));
+        EXPECT_FALSE(FileExists(openLog));
+        // Each road said in the log how it was answered.
+        std::vector<std::wstring> lines = LogLines();
+        for (const Road& road : roads) {
+            size_t want = (size_t)std::count_if(std::begin(roads), std::end(roads),
+                                                [&](const Road& r) { return r.answer == road.answer; });
+            EXPECT_GE((size_t)std::count(lines.begin(), lines.end(), road.answer), want)
+                << CStringA(road.answer.c_str()).GetString();
+        }
+    }
+}
+
+} // namespace
