@@ -8,6 +8,7 @@
 #include "app/VelindoApp.h"
 #include "app/WindowMetrics.h"
 #include "foundation/AppSettings.h"
+#include "foundation/BackupFileLock.h"
 #include "foundation/Conversions.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
@@ -718,6 +719,9 @@ void CVelindoDlg::OnBnClickedConnect()
     CString keptConnection = connection->GetConnectionString();
 
     if (connection->Online) {
+        // The list is loaded from the copy just written, not from one that a
+        // synchronisation puts in its place meanwhile.
+        CBackupFileLock lock(L"switch to offline work");
         if (store->CreateBackup()) {
             store->LoadFromBackup();
         } else {
@@ -934,6 +938,11 @@ void CVelindoDlg::OnExit()
         }
     }
 
+    // The worker first: a synchronisation it runs writes the backup file,
+    // and the copy of the central table must be the last word there.
+    if (m_pWorker)
+        m_pWorker->Stop(true);
+
     if (IsOnline()) {
         LogLine(L"Create backup at exit - start");
         LogSetPrefix(L" - ");
@@ -945,9 +954,6 @@ void CVelindoDlg::OnExit()
     }
 
     CWindowMetrics().Save(m_bHaveLastNormal ? &m_rcLastNormal : NULL);
-
-    if (m_pWorker)
-        m_pWorker->Stop(true);
 
     CDialogEx::OnCancel();
 }

@@ -2,6 +2,7 @@
 #include <time.h>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
+#include "foundation/BackupFileLock.h"
 #include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
@@ -430,7 +431,9 @@ bool COnlineRestore::StoreIntoBackupFile(int& done)
         return false;
     }
     // The new file is written beside the old one and replaces it only when
-    // every case is in it.
+    // every case is in it; a copy of the central table being written at the
+    // same time (the exit, a switch to offline work) goes first or after.
+    CBackupFileLock lock(L"restore into the backup file");
     CTempOutputFile temp(m_backupFile);
     CtUgyirat_Sqlite table;
     if (temp.Path().IsEmpty() || !table.CreateDatabaseAt(temp.Path())) {

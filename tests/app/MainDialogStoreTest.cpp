@@ -18,6 +18,7 @@
 #include "online/OnlineBackup.h"
 #include "resources/resource.h"
 #include "storage/ConnectionManagerSqlServer.h"
+#include "storage/CtUgyirat_Sqlite.h"
 #include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
 #include "support/TestSupport.h"
@@ -102,6 +103,57 @@ HANDLE CHeldWorker::s_entered = NULL;
 HANDLE CHeldWorker::s_release = NULL;
 LONG volatile CHeldWorker::s_taken = 0;
 
+// While it lives, the first rename onto the file (its whole path) that a
+// thread other than the constructing one (the UI thread) makes waits until
+// Release: a transfer's download or the restore into the backup file
+// stands still before its result takes the file's place.
+class CHeldRename
+{
+public:
+    explicit CHeldRename(const CString& destination)
+        : m_hook("kernel32.dll", "MoveFileExW", reinterpret_cast<void*>(&HeldMove))
+    {
+        s_destination = destination;
+        s_uiThread = GetCurrentThreadId();
+        s_original = reinterpret_cast<MoveProc>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "MoveFileExW"));
+        s_entered = CreateEventW(NULL, TRUE, FALSE, NULL);
+        s_release = CreateEventW(NULL, TRUE, FALSE, NULL);
+        s_taken = 0;
+    }
+    ~CHeldRename() { Release(); }
+    bool Hooked() const { return m_hook.Hooked(); }
+    bool WaitHeld(DWORD timeoutMs = kTransferMs) { return WaitForSingleObject(s_entered, timeoutMs) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(s_release); }
+
+private:
+    typedef BOOL(WINAPI* MoveProc)(LPCWSTR, LPCWSTR, DWORD);
+
+    static BOOL WINAPI HeldMove(LPCWSTR from, LPCWSTR to, DWORD flags)
+    {
+        if (to && GetCurrentThreadId() != s_uiThread && lstrcmpiW(to, s_destination) == 0 &&
+            InterlockedExchange(&s_taken, 1) == 0) {
+            SetEvent(s_entered);
+            WaitForSingleObject(s_release, 120000);
+        }
+        return s_original(from, to, flags);
+    }
+
+    CImportHook m_hook;
+    static CString s_destination;
+    static DWORD s_uiThread;
+    static MoveProc s_original;
+    static HANDLE s_entered;
+    static HANDLE s_release;
+    static LONG volatile s_taken;
+};
+
+CString CHeldRename::s_destination;
+DWORD CHeldRename::s_uiThread = 0;
+CHeldRename::MoveProc CHeldRename::s_original = NULL;
+HANDLE CHeldRename::s_entered = NULL;
+HANDLE CHeldRename::s_release = NULL;
+LONG volatile CHeldRename::s_taken = 0;
+
 // ---------------------------------------------------------------------------
 // Driving
 
@@ -161,6 +213,40 @@ HWND WaitForProgressWindow(LPCWSTR title)
         return found != NULL;
     }, kTransferMs);
     return found;
+}
+
+// The case numbers in the backup file.
+std::vector<int> BackupNumbers(const CString& path)
+{
+    std::vector<int> numbers;
+    CtUgyirat_Sqlite table;
+    table.SetPath(path);
+    if (!table.OpenSelect())
+        return numbers;
+    while (table.MoveNext()) {
+        CUgyiratRecord record;
+        ZeroRecord(record);
+        if (table.GetRecord(record))
+            numbers.push_back(record.Nr);
+    }
+    table.Close();
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+// A window's text read without asking its thread, which may be waiting.
+CString OwnText(HWND window)
+{
+    WCHAR text[256] = {0};
+    InternalGetWindowText(window, text, 256);
+    return text;
+}
+
+// True while the window's thread answers no message: it waits on something.
+bool IsBlocked(HWND window)
+{
+    DWORD_PTR result = 0;
+    return !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result);
 }
 
 int ListCount(HWND main)
@@ -242,7 +328,35 @@ protected:
         return WaitForProgressWindow(kLoaderCaption);
     }
 
-    oledb_standin::CTestSqlServer& Server() { return server; }
+    // The account's backup holds cases 7 and 8, the backup file 7, 8 and 9
+    // and the central table 7 to 10; the store works offline on the backup
+    // file, and a daily synchronisation was never made: the first worker
+    // (timer 100, 3000 ms after the window opens) runs it.
+    void PrepareSynchronisation()
+    {
+        CUgyiratStore* store = database->m_pStore;
+        ASSERT_EQ(COnlineBackup().Upload(NULL), COnlineBackup::RESULT_OK);
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 9, L"Szabó")));
+        ASSERT_TRUE(store->CreateBackup());
+        ASSERT_TRUE(store->Insert(MakeRecord(2024, 10, L"Tóth")));
+        ASSERT_EQ(BackupNumbers(env.BackupPath()), (std::vector<int>{7, 8, 9}));
+        database->m_pConnection->SetOnline(false);
+        ASSERT_TRUE(store->LoadFromBackup());
+        env.Settings().WriteProfileInt(L"OMBackupFrequency", 33);
+        env.Settings().WriteProfileInt(L"OMLastBackup", 0);
+    }
+
+    // The download of the account's backup, as the transfer names it.
+    CString DownloadPath() { return env.Folder() + L"db_2_onlinerestore.zip"; }
+
+    // Where the first line holding the text stands in the log (the end when
+    // there is none); a line may carry the log's prefix.
+    static std::ptrdiff_t At(const std::vector<std::wstring>& lines, const std::wstring& text)
+    {
+        return std::find_if(lines.begin(), lines.end(),
+                            [&](const std::wstring& line) { return line.find(text) != std::wstring::npos; }) -
+               lines.begin();
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -408,6 +522,69 @@ TEST_F(MainDialogStoreTest, EveryRoadIsClosedWhileAHeldWorkerWritesTheStore)
                 << CStringA(road.answer.c_str()).GetString();
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// The backup file's writers
+
+// The user connects and disconnects while the scheduled synchronisation is
+// about to put the account's backup in the backup file's place: the copy of
+// the central table that the switch writes waits for it, the window painting
+// meanwhile, and comes last.
+TEST_F(MainDialogStoreTest, ADisconnectWaitsForTheSynchronisationsWrite)
+{
+    PrepareSynchronisation();
+    CHeldRename held(env.BackupPath());
+    ASSERT_TRUE(held.Hooked());
+    bool waitedForTheSynchronisation = false, painted = false;
+    Run([&](HWND main) {
+        ASSERT_TRUE(held.WaitHeld()) << "no synchronisation";
+        HWND connect = Control(main, 1030);
+        PostCommand(main, 1030);
+        ASSERT_TRUE(WaitUntil([&] { return Text(connect) == L"Leválaszt"; }, 10000)) << "not connected";
+        PostCommand(main, 1030);
+        // The copy waits: the switch has not come through.
+        waitedForTheSynchronisation = !WaitUntil([&] { return OwnText(connect) == L"Kapcsol"; }, 2000);
+        HWND status = Control(main, kStatus);
+        InvalidateRect(status, NULL, TRUE);
+        painted = WaitUntil([&] { return !GetUpdateRect(status, NULL, FALSE); });
+        held.Release();
+        EXPECT_TRUE(WaitUntil([&] { return OwnText(connect) == L"Kapcsol"; }, kTransferMs));
+    });
+    EXPECT_TRUE(waitedForTheSynchronisation) << "the copy did not wait for the synchronisation";
+    EXPECT_TRUE(painted) << "the window did not paint while it waited";
+    EXPECT_EQ(BackupNumbers(env.BackupPath()), (std::vector<int>{7, 8, 9, 10})) << "the central table's copy";
+    std::vector<std::wstring> lines = LogLines();
+    EXPECT_LT(At(lines, L"Backup file: the switch to offline work waits for the other writer"),
+              At(lines, L"Backup file: the switch to offline work goes on"));
+    EXPECT_LT(At(lines, L"Backup file: the switch to offline work goes on"), (std::ptrdiff_t)lines.size());
+}
+
+// The user connects and then exits while the synchronisation still
+// downloads: the exit waits for it, then writes the copy of the central
+// table, which is what the backup file holds afterwards.
+TEST_F(MainDialogStoreTest, TheExitWaitsForTheSynchronisationBeforeItWritesTheBackup)
+{
+    PrepareSynchronisation();
+    CHeldRename held(DownloadPath());
+    ASSERT_TRUE(held.Hooked());
+    bool backupBeforeTheWorker = true;
+    RunMainDialog([&](HWND main) {
+        ASSERT_TRUE(held.WaitHeld()) << "no synchronisation";
+        HWND connect = Control(main, 1030);
+        PostCommand(main, 1030);
+        ASSERT_TRUE(WaitUntil([&] { return Text(connect) == L"Leválaszt"; }, 10000)) << "not connected";
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        // The exit waits (for the worker, or in the backup): the log is still.
+        ASSERT_TRUE(WaitUntil([&] { return IsBlocked(main); }, 10000)) << "the exit did not wait";
+        backupBeforeTheWorker = LogHas(L"Create backup at exit - start");
+        held.Release();
+    }, 60000);
+    EXPECT_FALSE(backupBeforeTheWorker) << "the exit wrote the backup while the synchronisation ran";
+    EXPECT_EQ(BackupNumbers(env.BackupPath()), (std::vector<int>{7, 8, 9, 10})) << "the central table's copy";
+    std::vector<std::wstring> lines = LogLines();
+    EXPECT_LT(At(lines, L"Background process finished."), At(lines, L"Create backup at exit - start"));
+    EXPECT_LT(At(lines, L"Create backup at exit - start"), (std::ptrdiff_t)lines.size());
 }
 
 } // namespace
