@@ -21,6 +21,7 @@
 #include "storage/CtUgyirat_Sqlite.h"
 #include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 #include "support/WebServiceControl.h"
 #include "support/WindowDriver.h"
@@ -215,6 +216,30 @@ HWND WaitForProgressWindow(LPCWSTR title)
     return found;
 }
 
+// A message box of this process that shows the text.
+HWND FindBoxWithText(LPCWSTR text)
+{
+    struct Search
+    {
+        LPCWSTR text;
+        HWND found;
+    } search = {text, NULL};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(lParam);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
+                ReadBox(hwnd).text == s->text) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&search);
+    return search.found;
+}
+
 // The case numbers in the backup file.
 std::vector<int> BackupNumbers(const CString& path)
 {
@@ -344,6 +369,43 @@ protected:
         ASSERT_TRUE(store->LoadFromBackup());
         env.Settings().WriteProfileInt(L"OMBackupFrequency", 33);
         env.Settings().WriteProfileInt(L"OMLastBackup", 0);
+    }
+
+    // The options dialog's restore of the account's backup into the central
+    // database up to its loader's end; the loader's window, its "OK" shown.
+    static HWND RestoreUpToTheLoadersEnd(HWND options)
+    {
+        ClickId(options, IDC_OPT_RESTORE);
+        HWND box = WaitForWindow(L"#32770", L"On-line mentés letöltése", 20000);
+        EXPECT_TRUE(box);
+        if (!box)
+            return NULL;
+        ClickId(box, IDOK);
+        HWND transfer = WaitForWindow(L"#32770", L"A on-line mentés visszatöltése", kTransferMs);
+        EXPECT_TRUE(transfer);
+        if (!transfer)
+            return NULL;
+        EXPECT_TRUE(WaitUntil([&] { return Text(Control(transfer, IDCANCEL)) == L"Tovább"; }, kTransferMs));
+        Click(Control(transfer, IDCANCEL));
+        HWND counts = WaitForWindow(L"#32770", L"On-line mentés betöltése", kTransferMs);
+        EXPECT_TRUE(counts);
+        if (!counts)
+            return NULL;
+        ClickId(counts, IDYES);
+        HWND loader = WaitForProgressWindow(kLoaderCaption);
+        EXPECT_TRUE(loader);
+        if (loader) {
+            EXPECT_TRUE(WaitUntil([&] { return Text(Control(loader, IDCANCEL)) == L"OK"; }, kTransferMs));
+        }
+        return loader;
+    }
+
+    std::vector<int> StoreNumbers()
+    {
+        std::vector<int> numbers;
+        for (const auto& item : database->m_pStore->m_records)
+            numbers.push_back(item.second.Nr);
+        return numbers;
     }
 
     // The download of the account's backup, as the transfer names it.
@@ -585,6 +647,91 @@ TEST_F(MainDialogStoreTest, TheExitWaitsForTheSynchronisationBeforeItWritesTheBa
     std::vector<std::wstring> lines = LogLines();
     EXPECT_LT(At(lines, L"Background process finished."), At(lines, L"Create backup at exit - start"));
     EXPECT_LT(At(lines, L"Create backup at exit - start"), (std::ptrdiff_t)lines.size());
+}
+
+// ---------------------------------------------------------------------------
+// Memory running out when the restored cases are put in the list
+
+// After a restore into the central database has committed, the UI thread
+// builds the list's new map beside the old one. When memory runs out there,
+// the old map stays and the store is free again; the cases are read back
+// from the table, or, when that does not fit either, the user is told that
+// the restored data is in the database and the program should be restarted,
+// and the list goes on with the old cases.
+TEST_F(MainDialogStoreTest, OutOfMemoryWhileTheRestoredCasesArePutInTheList)
+{
+    ASSERT_EQ(COnlineBackup().Upload(NULL), COnlineBackup::RESULT_OK) << "the account's backup: cases 7 and 8";
+    const CString restart = L"A visszatöltött adatok bekerültek az adatbázisba, de a megjelenítésükhöz nem volt "
+                            L"elég memória.\n\nA lista addig a korábbi adatokat mutatja: kérjük, indítsa újra a "
+                            L"programot!";
+    // The nodes of the map: a record and the map's few words.
+    const size_t node = sizeof(CUgyiratRecord);
+    struct Case
+    {
+        const char* what;
+        bool nothingFits;
+        std::vector<int> listed;
+    } cases[] = {
+        {"the table is read back", false, {7, 8}},
+        {"nothing fits", true, {7, 8, 9}},
+    };
+    CUgyiratStore* store = database->m_pStore;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(logPath);
+        ASSERT_TRUE(store->LoadFromDatabase());
+        if (!store->Find(MakeUgyiratKey(2024, 9))) {
+            ASSERT_TRUE(store->Insert(MakeRecord(2024, 9, L"Szabó")));
+        }
+        bool boxShown = false, busyAtTheBox = true;
+        std::vector<int> mapAtTheBox;
+        std::vector<CString> clientsAtTheBox;
+        Run([&](HWND main) {
+            HWND options = OpenOptions(main);
+            ASSERT_TRUE(options);
+            HWND loader = RestoreUpToTheLoadersEnd(options);
+            ASSERT_TRUE(loader);
+            {
+                CAllocationFailure failure(0, node, c.nothingFits, node + 256);
+                Click(Control(loader, IDCANCEL));
+                if (c.nothingFits) {
+                    HWND box = NULL;
+                    boxShown = WaitUntil([&] { return (box = FindBoxWithText(restart)) != NULL; }, 20000);
+                    ASSERT_TRUE(boxShown);
+                    // The list is the old one, readable, while the user reads this.
+                    busyAtTheBox = IsStoreBusy();
+                    mapAtTheBox = StoreNumbers();
+                    HWND list = Control(main, kList);
+                    for (int row = 0; row < ListCount(main); ++row)
+                        clientsAtTheBox.push_back(ListItemText(list, row, 2));
+                    ClickId(box, IDOK);
+                    EXPECT_TRUE(WaitForWindowGone(box));
+                }
+                EXPECT_TRUE(WaitForWindowGone(options, kTransferMs)) << "the restore stored the data";
+                EXPECT_TRUE(WaitUntil([&] { return ListCount(main) == (int)c.listed.size(); }));
+                EXPECT_GE(failure.Refused(), 1);
+            }
+            EXPECT_FALSE(FindBoxWithText(restart));
+            // The list works: its cells read the store.
+            HWND list = Control(main, kList);
+            for (int row = 0; row < ListCount(main); ++row)
+                EXPECT_FALSE(ListItemText(list, row, 2).IsEmpty()) << row;
+        });
+        EXPECT_FALSE(IsStoreBusy());
+        EXPECT_EQ(StoreNumbers(), c.listed);
+        EXPECT_TRUE(LogHas(L"On-line restore: out of memory while the restored cases were put in the list; they "
+                           L"are read back from the central table"));
+        EXPECT_FALSE(LogHas(L"Records replaced: 2"));
+        if (c.nothingFits) {
+            EXPECT_FALSE(busyAtTheBox);
+            EXPECT_EQ(mapAtTheBox, (std::vector<int>{7, 8, 9}));
+            EXPECT_EQ(clientsAtTheBox.size(), 3u);
+            for (const CString& client : clientsAtTheBox)
+                EXPECT_FALSE(client.IsEmpty());
+        } else {
+            EXPECT_FALSE(boxShown);
+        }
+    }
 }
 
 } // namespace
