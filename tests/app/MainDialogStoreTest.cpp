@@ -31,7 +31,6 @@ namespace {
 using namespace testing_support;
 using namespace case_folder_test;
 
-const wchar_t kOptionsCaption[] = L"Beállítások";
 const wchar_t kImportCaption[] = L"Adatok importálása";
 const wchar_t kColumnCaption[] = L"Importálandó oszlop adattípusának megadása";
 const wchar_t kLoaderCaption[] = L"Adatok betöltése";
@@ -158,31 +157,6 @@ LONG volatile CHeldRename::s_taken = 0;
 // ---------------------------------------------------------------------------
 // Driving
 
-bool SetClipboard(const std::wstring& text)
-{
-    if (!OpenClipboard(NULL))
-        return false;
-    EmptyClipboard();
-    size_t size = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(GlobalLock(data), text.c_str(), size);
-    GlobalUnlock(data);
-    bool ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
-    CloseClipboard();
-    return ok;
-}
-
-void PostMouseClick(HWND target, POINT pt, bool twice = false)
-{
-    LPARAM at = MAKELPARAM(pt.x, pt.y);
-    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(target, WM_LBUTTONUP, 0, at);
-    if (twice) {
-        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-        PostMessageW(target, WM_LBUTTONUP, 0, at);
-    }
-}
-
 // The import wizard's column typed through its header and the column dialog.
 void TypeColumn(HWND grid, int column, int type)
 {
@@ -300,14 +274,7 @@ protected:
         CaseFolderFixture::TearDown();
     }
 
-    static HWND OpenOptions(HWND main)
-    {
-        PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
-        HWND dlg = WaitForWindow(L"#32770", kOptionsCaption);
-        if (dlg)
-            SendMessageW(dlg, WM_NULL, 0, 0);
-        return dlg;
-    }
+    static HWND OpenOptions(HWND main) { return main_dialog_test::OpenOptionsDialog(main); }
 
     // The options dialog's import of three new cases, held after its first
     // case; the progress window.
@@ -318,7 +285,7 @@ protected:
         EXPECT_TRUE(wizard);
         if (!wizard)
             return NULL;
-        EXPECT_TRUE(SetClipboard(L"1/2026\tÚj Ügyfél\r\n2/2026\tMásik Ügyfél\r\n3/2026\tHarmadik\r\n"));
+        EXPECT_TRUE(SetClipboardText(L"1/2026\tÚj Ügyfél\r\n2/2026\tMásik Ügyfél\r\n3/2026\tHarmadik\r\n"));
         HWND grid = Control(wizard, IDC_IMP_GRID);
         ClickId(wizard, IDC_IMP_PASTE);
         EXPECT_TRUE(WaitUntil([&] { return SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3; }));
@@ -330,7 +297,8 @@ protected:
     }
 
     // The options dialog's restore of the account's backup into the central
-    // database, held after its first case; the loader's window.
+    // database, up to its loader's window (held after its first case when a
+    // CHeldWorker is at work); the loader's window.
     static HWND StartHeldRestore(HWND options)
     {
         ClickId(options, IDC_OPT_RESTORE);
@@ -353,6 +321,17 @@ protected:
         return WaitForProgressWindow(kLoaderCaption);
     }
 
+    // The same restore up to its loader's end: the loader's window, its
+    // "OK" shown.
+    static HWND RestoreUpToTheLoadersEnd(HWND options)
+    {
+        HWND loader = StartHeldRestore(options);
+        if (loader) {
+            EXPECT_TRUE(WaitUntil([&] { return Text(Control(loader, IDCANCEL)) == L"OK"; }, kTransferMs));
+        }
+        return loader;
+    }
+
     // The account's backup holds cases 7 and 8, the backup file 7, 8 and 9
     // and the central table 7 to 10; the store works offline on the backup
     // file, and a daily synchronisation was never made: the first worker
@@ -369,35 +348,6 @@ protected:
         ASSERT_TRUE(store->LoadFromBackup());
         env.Settings().WriteProfileInt(L"OMBackupFrequency", 33);
         env.Settings().WriteProfileInt(L"OMLastBackup", 0);
-    }
-
-    // The options dialog's restore of the account's backup into the central
-    // database up to its loader's end; the loader's window, its "OK" shown.
-    static HWND RestoreUpToTheLoadersEnd(HWND options)
-    {
-        ClickId(options, IDC_OPT_RESTORE);
-        HWND box = WaitForWindow(L"#32770", L"On-line mentés letöltése", 20000);
-        EXPECT_TRUE(box);
-        if (!box)
-            return NULL;
-        ClickId(box, IDOK);
-        HWND transfer = WaitForWindow(L"#32770", L"A on-line mentés visszatöltése", kTransferMs);
-        EXPECT_TRUE(transfer);
-        if (!transfer)
-            return NULL;
-        EXPECT_TRUE(WaitUntil([&] { return Text(Control(transfer, IDCANCEL)) == L"Tovább"; }, kTransferMs));
-        Click(Control(transfer, IDCANCEL));
-        HWND counts = WaitForWindow(L"#32770", L"On-line mentés betöltése", kTransferMs);
-        EXPECT_TRUE(counts);
-        if (!counts)
-            return NULL;
-        ClickId(counts, IDYES);
-        HWND loader = WaitForProgressWindow(kLoaderCaption);
-        EXPECT_TRUE(loader);
-        if (loader) {
-            EXPECT_TRUE(WaitUntil([&] { return Text(Control(loader, IDCANCEL)) == L"OK"; }, kTransferMs));
-        }
-        return loader;
     }
 
     std::vector<int> StoreNumbers()

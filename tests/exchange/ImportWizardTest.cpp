@@ -108,16 +108,7 @@ HWND WaitForProgress(DWORD timeoutMs = 10000)
 
 bool SetClipboard(const std::wstring& text)
 {
-    if (!OpenClipboard(NULL))
-        return false;
-    EmptyClipboard();
-    size_t size = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(GlobalLock(data), text.c_str(), size);
-    GlobalUnlock(data);
-    bool ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
-    CloseClipboard();
-    return ok;
+    return SetClipboardText(text);
 }
 
 int ItemCount(HWND grid)
@@ -143,13 +134,7 @@ int SelectedRow(HWND grid)
 
 void PostClick(HWND target, POINT pt, bool twice = false)
 {
-    LPARAM at = MAKELPARAM(pt.x, pt.y);
-    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(target, WM_LBUTTONUP, 0, at);
-    if (twice) {
-        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-        PostMessageW(target, WM_LBUTTONUP, 0, at);
-    }
+    PostMouseClick(target, pt, twice);
 }
 
 // A mouse click on a column's header, as the user gives it.

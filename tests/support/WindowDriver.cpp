@@ -309,6 +309,36 @@ CString ClipboardText()
     return out;
 }
 
+bool SetClipboardText(const std::wstring& text)
+{
+    if (!OpenClipboard(NULL))
+        return false;
+    EmptyClipboard();
+    size_t size = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool ok = false;
+    if (data) {
+        memcpy(GlobalLock(data), text.c_str(), size);
+        GlobalUnlock(data);
+        ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
+        if (!ok)
+            GlobalFree(data);
+    }
+    CloseClipboard();
+    return ok;
+}
+
+void PostMouseClick(HWND target, POINT pt, bool twice)
+{
+    LPARAM at = MAKELPARAM(pt.x, pt.y);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(target, WM_LBUTTONUP, 0, at);
+    if (twice) {
+        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(target, WM_LBUTTONUP, 0, at);
+    }
+}
+
 bool ClearClipboard()
 {
     if (!OpenClipboard(NULL))

@@ -105,8 +105,13 @@ void TypeText(HWND target, LPCWSTR text);    // WM_CHAR per character
 bool PressCtrlKey(HWND target, UINT vk, const std::function<bool()>& taken = nullptr, DWORD timeoutMs = 3000);
 void CloseBox(HWND window);                  // the close box: WM_SYSCOMMAND SC_CLOSE
 
+// A mouse click (or a double click) at a point of the window's client area,
+// posted as the mouse would give it.
+void PostMouseClick(HWND target, POINT pt, bool twice = false);
+
 // Clipboard text (CF_UNICODETEXT), empty when none.
 CString ClipboardText();
+bool SetClipboardText(const std::wstring& text);
 bool ClearClipboard();
 
 // Saves the screen area of a window as a 24-bit BMP file.
