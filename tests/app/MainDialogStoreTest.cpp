@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "../exchange/ImportWizardDriving.h"
 #include "CaseFolderTestSupport.h"
 #include "TestSqlServer.h"
 #include "foundation/AppSettings.h"
@@ -30,9 +31,9 @@ namespace {
 
 using namespace testing_support;
 using namespace case_folder_test;
+using import_wizard_driving::TypeColumn;
 
 const wchar_t kImportCaption[] = L"Adatok importálása";
-const wchar_t kColumnCaption[] = L"Importálandó oszlop adattípusának megadása";
 const wchar_t kLoaderCaption[] = L"Adatok betöltése";
 const wchar_t kListLater[] = L"Az adatok írása folyamatban van, a lista a végén frissül.";
 const int kStatus = 1028, kSearch = 1006, kFilter = 1051;
@@ -157,24 +158,6 @@ LONG volatile CHeldRename::s_taken = 0;
 // ---------------------------------------------------------------------------
 // Driving
 
-// The import wizard's column typed through its header and the column dialog.
-void TypeColumn(HWND grid, int column, int type)
-{
-    HWND header = (HWND)SendMessageW(grid, LVM_GETHEADER, 0, 0);
-    RECT rc = {};
-    SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&rc);
-    PostMouseClick(header, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
-    HWND dlg = WaitForWindow(L"#32770", kColumnCaption);
-    ASSERT_TRUE(dlg);
-    HWND list = Control(dlg, IDC_IMPCOL_TYPES);
-    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; ++i)
-        if ((int)SendMessageW(list, LB_GETITEMDATA, i, 0) == type)
-            SendMessageW(list, LB_SETCURSEL, i, 0);
-    ClickId(dlg, IDOK);
-    ASSERT_TRUE(WaitForWindowGone(dlg));
-}
-
 // The window of this process with the title that has a progress bar.
 HWND WaitForProgressWindow(LPCWSTR title)
 {
@@ -188,30 +171,6 @@ HWND WaitForProgressWindow(LPCWSTR title)
         return found != NULL;
     }, kTransferMs);
     return found;
-}
-
-// A message box of this process that shows the text.
-HWND FindBoxWithText(LPCWSTR text)
-{
-    struct Search
-    {
-        LPCWSTR text;
-        HWND found;
-    } search = {text, NULL};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(lParam);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
-                ReadBox(hwnd).text == s->text) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&search);
-    return search.found;
 }
 
 // The case numbers in the backup file.
@@ -645,8 +604,8 @@ TEST_F(MainDialogStoreTest, OutOfMemoryWhileTheRestoredCasesArePutInTheList)
                 CAllocationFailure failure(0, node, c.nothingFits, node + 256);
                 Click(Control(loader, IDCANCEL));
                 if (c.nothingFits) {
-                    HWND box = NULL;
-                    boxShown = WaitUntil([&] { return (box = FindBoxWithText(restart)) != NULL; }, 20000);
+                    HWND box = WaitForBoxWithText(restart, 20000);
+                    boxShown = box != NULL;
                     ASSERT_TRUE(boxShown);
                     // The list is the old one, readable, while the user reads this.
                     busyAtTheBox = IsStoreBusy();

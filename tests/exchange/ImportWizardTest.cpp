@@ -7,6 +7,7 @@
 #include <memory>
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
+#include "ImportWizardDriving.h"
 #include "TestSqlServer.h"
 #include "exchange/ImportDlg.h"
 #include "foundation/Conversions.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace import_wizard_driving;
 typedef std::vector<std::vector<std::wstring>> Rows;
 
 const wchar_t kTitle[] = L"Adatok importálása";
@@ -40,36 +42,10 @@ const wchar_t kRequiredBox[] = L"A szükséges importálandó oszlopok még ninc
 
 // ---- Finding and driving the windows ----
 
-struct BoxSearch
-{
-    LPCWSTR text;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
-{
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
-        return TRUE;
-    HWND text = GetDlgItem(hwnd, 0xFFFF);
-    if (text && Text(text) == search->text) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A message box of this process showing exactly this text.
 HWND WaitForBox(LPCWSTR text, DWORD timeoutMs = 5000)
 {
-    BoxSearch search = {text, NULL};
-    WaitUntil([&] {
-        EnumWindows(FindBoxProc, (LPARAM)&search);
-        return search.found != NULL;
-    }, timeoutMs);
-    return search.found;
+    return WaitForBoxWithText(text, timeoutMs);
 }
 
 void Answer(LPCWSTR text, int button)
@@ -116,17 +92,6 @@ int ItemCount(HWND grid)
     return (int)SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0);
 }
 
-CString HeaderText(HWND grid, int column)
-{
-    wchar_t buf[128] = {0};
-    LVCOLUMNW col = {};
-    col.mask = LVCF_TEXT;
-    col.pszText = buf;
-    col.cchTextMax = 128;
-    SendMessageW(grid, LVM_GETCOLUMNW, column, (LPARAM)&col);
-    return buf;
-}
-
 int SelectedRow(HWND grid)
 {
     return (int)SendMessageW(grid, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
@@ -135,15 +100,6 @@ int SelectedRow(HWND grid)
 void PostClick(HWND target, POINT pt, bool twice = false)
 {
     PostMouseClick(target, pt, twice);
-}
-
-// A mouse click on a column's header, as the user gives it.
-void ClickHeader(HWND grid, int column)
-{
-    HWND header = (HWND)SendMessageW(grid, LVM_GETHEADER, 0, 0);
-    RECT rc = {};
-    SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&rc);
-    PostClick(header, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
 }
 
 // A point on the row's check box.
@@ -177,28 +133,6 @@ POINT TextPoint(HWND grid, int row)
 void ClickBox(HWND grid, int row)
 {
     PostClick(grid, BoxPoint(grid, row));
-}
-
-// Types a column through its header and the column dialog; 0: not imported.
-void TypeColumn(HWND grid, int column, int type)
-{
-    ClickHeader(grid, column);
-    HWND dlg = WaitForWindow(L"#32770", kColumnTitle);
-    ASSERT_TRUE(dlg);
-    HWND list = Control(dlg, IDC_IMPCOL_TYPES);
-    if (type == 0) {
-        Click(Control(dlg, IDC_IMPCOL_SKIP));
-    } else {
-        int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i)
-            if ((int)SendMessageW(list, LB_GETITEMDATA, i, 0) == type)
-                SendMessageW(list, LB_SETCURSEL, i, 0);
-    }
-    ClickId(dlg, IDOK);
-    ASSERT_TRUE(WaitForWindowGone(dlg));
-    const ImportColumnType* t = FindImportColumnType(type);
-    CString caption = t ? CString(t->label) : CString(L"nem importál");
-    ASSERT_TRUE(WaitUntil([&] { return HeaderText(grid, column) == caption; }));
 }
 
 void Paste(HWND wnd, const std::wstring& text, int rows)

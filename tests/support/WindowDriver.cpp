@@ -151,6 +151,43 @@ BoxContent ReadBox(HWND box)
     return content;
 }
 
+namespace {
+
+struct BoxSearch
+{
+    LPCWSTR text;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
+{
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
+        ReadBox(hwnd).text == search->text) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindBoxWithText(LPCWSTR text)
+{
+    BoxSearch search = {text, NULL};
+    EnumWindows(FindBoxProc, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForBoxWithText(LPCWSTR text, DWORD timeoutMs)
+{
+    HWND box = NULL;
+    WaitUntil([&] { return (box = FindBoxWithText(text)) != NULL; }, timeoutMs);
+    return box;
+}
+
 CString Text(HWND hwnd)
 {
     if (!hwnd)

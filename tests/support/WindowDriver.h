@@ -78,6 +78,10 @@ struct BoxContent
     std::map<int, CString> buttons;
 };
 BoxContent ReadBox(HWND box);
+// A visible message box of this process whose message is exactly the text
+// (whatever its title), or null; the same waited for.
+HWND FindBoxWithText(LPCWSTR text);
+HWND WaitForBoxWithText(LPCWSTR text, DWORD timeoutMs = 5000);
 // The window rectangle in the client coordinates of its parent (or owner).
 RECT RectInParent(HWND child);
 bool IsChecked(HWND button);
