@@ -495,6 +495,46 @@ TEST_F(MainDialogStoreTest, EveryRoadIsClosedWhileAHeldWorkerWritesTheStore)
     }
 }
 
+// What was put off while the store was busy is done once it is free: a
+// search typed during a restore that then fails (the options dialog stays
+// and is closed) narrows the list afterwards.
+TEST_F(MainDialogStoreTest, ASearchPutOffWhileTheStoreIsBusyIsDoneAfterwards)
+{
+    ASSERT_EQ(COnlineBackup().Upload(NULL), COnlineBackup::RESULT_OK);
+    CHeldWorker held(kLoaderCaption);
+    ASSERT_TRUE(held.Hooked());
+    Run([&](HWND main) {
+        HWND options = OpenOptions(main);
+        ASSERT_TRUE(options);
+        HWND loader = StartHeldRestore(options);
+        ASSERT_TRUE(loader);
+        ASSERT_TRUE(held.WaitHeld());
+        HWND status = Control(main, kStatus);
+        SetWindowTextW(Control(main, kSearch), L"Nagy");
+        EXPECT_TRUE(WaitUntil([&] { return Text(status) == kListLater; }));
+        EXPECT_EQ(ListCount(main), 2);
+        // The loader's next case is refused: nothing is restored.
+        oledb_standin::CTestSqlServer::Failure failure;
+        failure.statement = L"INSERT";
+        failure.times = 1;
+        server.FailStatement(failure);
+        held.Release();
+        ASSERT_TRUE(WaitUntil([&] { return Text(Control(loader, IDCANCEL)) == L"Kilép"; }, kTransferMs));
+        Click(Control(loader, IDCANCEL));
+        ASSERT_TRUE(WaitForWindowGone(loader));
+        EXPECT_TRUE(IsWindowVisible(options)) << "a failed restore leaves the options open";
+        PressKey(options, VK_ESCAPE);
+        ASSERT_TRUE(WaitForWindowGone(options));
+        // Only case 8 has "Nagy" in it.
+        EXPECT_TRUE(WaitUntil([&] { return ListCount(main) == 1 && Text(status) == L"1 / 2"; }))
+            << CStringA(Text(status)).GetString();
+        EXPECT_EQ(RowOf(main, 8), 0);
+    });
+    server.ClearFailure();
+    EXPECT_FALSE(IsStoreBusy());
+    EXPECT_TRUE(LogHas(L"Store busy: search put off"));
+}
+
 // ---------------------------------------------------------------------------
 // The backup file's writers
 
