@@ -719,12 +719,16 @@ void CVelindoDlg::OnBnClickedConnect()
     CString keptConnection = connection->GetConnectionString();
 
     if (connection->Online) {
-        // The list is loaded from the copy just written, not from one that a
-        // synchronisation puts in its place meanwhile.
-        CBackupFileLock lock(L"switch to offline work");
-        if (store->CreateBackup()) {
-            store->LoadFromBackup();
-        } else {
+        bool copied;
+        {
+            // The list is loaded from the copy just written, not from one
+            // that a synchronisation puts in its place meanwhile.
+            CBackupFileLock lock(L"switch to offline work");
+            copied = store->CreateBackup();
+            if (copied)
+                store->LoadFromBackup();
+        }
+        if (!copied) {
             // The store keeps the cases it holds, but works offline like the
             // rest of the program from now on.
             store->SwitchOffline();
