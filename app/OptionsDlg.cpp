@@ -13,6 +13,7 @@
 #include "resources/resource.h"
 #include "storage/DBWizardDlg.h"
 #include "storage/DatabaseContext.h"
+#include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
 
 namespace {
@@ -184,8 +185,19 @@ bool COptionsDlg::RunAsTheOneTransfer(LPCWSTR what, const std::function<void()>&
     return true;
 }
 
+bool COptionsDlg::EnterStore(LPCWSTR road)
+{
+    if (StoreRoadOpen(road))
+        return true;
+    MessageBox(kTextStoreBusy, kWarning, MB_OK | MB_ICONWARNING);
+    return false;
+}
+
 void COptionsDlg::OnBnClickedDatabase()
 {
+    // A new connection reloads the store.
+    if (!EnterStore(L"database wizard"))
+        return;
     CDatabaseContext* database = CDatabaseContext::GetApplicationContext();
     CDBWizardDlg dlg(database ? database->m_pConnection : NULL, this, database ? database->m_pStore : NULL);
     dlg.DoModal();
@@ -200,6 +212,8 @@ void COptionsDlg::OnBnClickedSablon()
 
 void COptionsDlg::OnBnClickedExport()
 {
+    if (!EnterStore(L"export"))
+        return;
     CUgyiratStore* store = Store();
     if (!store)
         return;
@@ -220,6 +234,8 @@ void COptionsDlg::OnBnClickedImport()
 
 void COptionsDlg::OnBnClickedStats()
 {
+    if (!EnterStore(L"statistics"))
+        return;
     CStatsDlg dlg(Store());
     dlg.DoModal();
 }

@@ -60,6 +60,9 @@ private:
     // another transfer holds it, tells the user instead (what: the command,
     // for the log) and answers false.
     bool RunAsTheOneTransfer(LPCWSTR what, const std::function<void()>& run);
+    // The store-access rule for the dialogs opened here that read the case
+    // store: false, with a box, while a worker writes it.
+    bool EnterStore(LPCWSTR road);
 
     CFontStatic m_databaseBand;
     CFontStatic m_documentsBand;

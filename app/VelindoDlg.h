@@ -21,6 +21,29 @@ class CUgyiratStore;
 class CConnectionManagerSqlServer;
 class BackgroundProcess;
 
+// The roads from the main window into the case store and the backup file.
+// Each handler asks CVelindoDlg::EnterStore first; while a worker writes
+// the store the road is refused or put off (app/MainStoreAccess.cpp).
+enum class StoreRoad
+{
+    Refresh,          // 1008 and Enter
+    FullList,         // 1004
+    NewCase,          // 1001
+    Modify,           // 1002, menu 32778
+    Delete,           // 1003, menu 32777
+    OpenCaseFolder,   // menu 32776, Alt+K, double click
+    ManageCaseFolder, // 1009, menu 32775
+    Connect,          // 1030
+    Options,          // system menu "Beállítások"
+    Exit,             // IDOK, IDCANCEL, the close box
+    Search,           // edit 1006
+    Filter,           // combo 1051
+    FilterHotKey,     // Ctrl+0 to Ctrl+7
+    ListRebuild,      // RefreshList, whoever calls it
+    StatusLine,       // UpdateStatus: the number of cases (timer 101, the about box)
+    Count
+};
+
 class CBusyGuard
 {
 public:
@@ -127,6 +150,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The store-access rule for this window: true when the road may go on
+    // now; otherwise the road's answer (a status line text, a box, a later
+    // run) is given and the result is false.
+    bool EnterStore(StoreRoad road);
+    // Once the store is free again: the list and the status line put off
+    // meanwhile are rebuilt.
+    void SettleStore();
+    void ShowStatusText(LPCWSTR text);
+
     static CUgyiratStore* Store();
     static CConnectionManagerSqlServer* Connection();
     static bool IsOnline();
@@ -137,7 +169,9 @@ private:
     // The row that shows the case of the key, or -1.
     int RowOfKey(int key) const;
     void SelectRow(int row, UINT state);
+    // A warning box ("Figyelmeztetés") over the dialog.
     void Refuse(LPCWSTR text);
+    static const wchar_t kTextNoSelection[];
     void CaptureDesignRect(int id, CRect& rect);
     // The case folder commands: the selected row's folder and case key
     // (false after telling the user that nothing is selected), creating a
@@ -178,6 +212,8 @@ private:
     bool m_bEditEnabled;
     // "FOLIONEX_LOCKUI" 0 is in force: a background backup reads the store.
     bool m_bLockedByWorker;
+    // The list (and the status line) was put off while the store was busy.
+    bool m_bListOwed;
     // The range of the running work ("FOLIONEX_PROGRESS" start records); 1
     // until the first start. The dialog lives for the whole run.
     UINT m_nProgressRange;

@@ -54,7 +54,8 @@ BEGIN_MESSAGE_MAP(CImportDlg, CDialogEx)
     ON_NOTIFY(LVN_COLUMNCLICK, IDC_IMP_GRID, &CImportDlg::OnColumnClick)
 END_MESSAGE_MAP()
 
-CImportDlg::CImportDlg(CUgyiratStore* store, CWnd* pParent) : CDialogEx(IDD_IMPORT, pParent), m_pSink(NULL), m_bStopWorker(false)
+CImportDlg::CImportDlg(CUgyiratStore* store, CWnd* pParent)
+    : CDialogEx(IDD_IMPORT, pParent), m_pSink(NULL), m_bStopWorker(false), m_bImporting(false)
 {
     memset(m_types, 0, sizeof(m_types));
     m_table.SetStore(store);
@@ -186,9 +187,18 @@ void CImportDlg::RefreshRowTexts(int row)
 void CImportDlg::OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult)
 {
     NMLISTVIEW* click = reinterpret_cast<NMLISTVIEW*>(pNMHDR);
-    if (click->iSubItem >= 0 && click->iSubItem < kMaxImportColumns)
-        SetTimer(kColumnTimerBase + click->iSubItem, kColumnTimerMs);
+    if (!m_bImporting && click->iSubItem >= 0 && click->iSubItem < kMaxImportColumns &&
+        SetTimer(kColumnTimerBase + click->iSubItem, kColumnTimerMs))
+        m_columnTimers.set((size_t)click->iSubItem);
     *pResult = 0;
+}
+
+void CImportDlg::KillColumnTimers()
+{
+    for (size_t column = 0; column < m_columnTimers.size(); ++column)
+        if (m_columnTimers.test(column))
+            KillTimer(kColumnTimerBase + column);
+    m_columnTimers.reset();
 }
 
 void CImportDlg::OnTimer(UINT_PTR nIDEvent)
@@ -199,7 +209,11 @@ void CImportDlg::OnTimer(UINT_PTR nIDEvent)
     }
     KillTimer(nIDEvent);
     int column = (int)(nIDEvent - kColumnTimerBase);
-    if (column >= m_grid.GetHeaderCtrl()->GetItemCount() || column >= ColumnCount())
+    if (column < kMaxImportColumns)
+        m_columnTimers.reset((size_t)column);
+    // Once the import runs, the rows belong to the worker: a late timer
+    // must not retype a column and revalidate them under it.
+    if (m_bImporting || column >= m_grid.GetHeaderCtrl()->GetItemCount() || column >= ColumnCount())
         return;
     CImportColumnDlg dlg(m_types[column], this);
     if (dlg.DoModal() != IDOK)
@@ -373,6 +387,13 @@ void CImportDlg::OnOK()
 
 int CImportDlg::StartImport()
 {
+    // A header click just before the import leaves its timer pending; fired
+    // inside the progress window's loop it would open the column dialog,
+    // and its OK would revalidate (and tick again) rows the worker is
+    // inserting. The pending ones go now, later ones are ignored.
+    m_bImporting = true;
+    KillColumnTimers();
+
     CProgressDlg progress(this, false);
     progress.m_bCloseOnAbort = false;
     progress.m_nRange = m_table.GetRowCount();
@@ -397,8 +418,9 @@ int CImportDlg::StartImport()
         return IDCANCEL;
     }
     LogFormat(L"Import: %d rows", m_table.GetRowCount());
-    // The main window leaves the store alone while the worker writes it.
-    SetStoreBusy(true);
+    // The main window leaves the store alone while the worker writes it,
+    // until the worker has been joined, whatever way this code is left.
+    CStoreBusyScope busy;
     progress.m_hWorkerThread = thread;
     progress.DoModal();
 
@@ -413,7 +435,7 @@ int CImportDlg::StartImport()
     CloseHandle(thread);
     m_pSink.store(NULL);
     delete sink;
-    SetStoreBusy(false);
+    busy.End();
     LogFormat(L"Import: %d of %d rows inserted", m_table.GetImportedCount(), m_table.GetRowCount());
     m_grid.Invalidate();
     return progress.m_bAborted || !progress.m_bCompleted ? IDCANCEL : IDOK;

@@ -5,6 +5,7 @@
 // completed import, with IDCANCEL otherwise.
 #pragma once
 #include <atomic>
+#include <bitset>
 #include "afxctl.h"
 #include "afxdlg.h"
 #include "afxgdi.h"
@@ -59,6 +60,8 @@ private:
     int ColumnCount() const;
     // Runs the import under the progress dialog; the wizard's result.
     int StartImport();
+    // Kills the column timers of header clicks not yet answered.
+    void KillColumnTimers();
 
     CImportTable m_table;
     CImportGrid m_grid;
@@ -67,6 +70,10 @@ private:
     // Set once the progress window has closed: the worker stops before its
     // next row.
     std::atomic<bool> m_bStopWorker;
+    // The column timers set and not yet fired.
+    std::bitset<kMaxImportColumns> m_columnTimers;
+    // The import has started: no column is typed any more (UI thread only).
+    bool m_bImporting;
     CRect m_initialClient;
     CRect m_initialHint;
     CRect m_initialGrid;

@@ -1,7 +1,9 @@
 #include "online/OnlineRestore.h"
 #include <time.h>
+#include <new>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
+#include "foundation/BackupFileLock.h"
 #include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
@@ -63,6 +65,22 @@ const wchar_t kTextCounts[] =
 
 const wchar_t kTextNoAddress[] = L"A letöltés helyének meghatározása nem sikerült!";
 const wchar_t kTextNotObtained[] = L"A mentett adatok megszerzése nem sikerült!";
+
+// The restored cases are in the central table, but there was no memory to
+// show them.
+const wchar_t kTextRestartToShow[] =
+    L"A visszatöltött adatok bekerültek az adatbázisba, de a megjelenítésükhöz nem volt elég memória.\n\n"
+    L"A lista addig a korábbi adatokat mutatja: kérjük, indítsa újra a programot!";
+
+// A log line where memory may have run out: when even the line does not
+// fit, the failure itself is what the user sees.
+void LogWithoutMemory(LPCWSTR text)
+{
+    try {
+        LogLine(text);
+    } catch (const std::bad_alloc&) {
+    }
+}
 
 // The loader's end when it stored nothing: the old data stands.
 const wchar_t kTextLoadFailed[] = L"Az adatok betöltése nem sikerült, a korábbi adatok nem változtak!";
@@ -322,9 +340,8 @@ bool COnlineRestore::LoadRecords()
         return false;
     }
     // The main window leaves the store alone while the central table is
-    // rewritten under it.
-    if (!m_bToBackupFile)
-        SetStoreBusy(true);
+    // rewritten under it, until the new map is in, whatever way this ends.
+    CStoreBusyScope busy(!m_bToBackupFile);
     dlg->m_hWorkerThread = m_hLoaderThread;
     dlg->DoModal();
     const bool completed = dlg->m_bCompleted && !dlg->m_bAborted;
@@ -348,17 +365,36 @@ bool COnlineRestore::LoadRecords()
     // The central table now holds the downloaded cases: so does the map,
     // also when the dialog was closed as aborted after the commit.
     const bool committed = m_committed.load();
-    if (committed) {
-        CUgyiratStore::RecordMap records;
-        for (const CUgyiratRecord& record : m_records)
-            records[UgyiratKey(record)] = record;
-        store->ReplaceRecords(records);
-    }
-    if (!m_bToBackupFile)
-        SetStoreBusy(false);
+    const bool shown = !committed || SwapInRecords(*store);
+    busy.End();
+    if (!shown)
+        AfxMessageBox(kTextRestartToShow, MB_OK | MB_ICONWARNING);
     if (committed && !completed)
         LogLine(L"On-line restore: the dialog was closed after the records were committed");
     return m_loaderResult.load() && (completed || committed);
+}
+
+bool COnlineRestore::SwapInRecords(CUgyiratStore& store)
+{
+    try {
+        CUgyiratStore::RecordMap records;
+        for (const CUgyiratRecord& record : m_records)
+            records[UgyiratKey(record)] = record;
+        store.ReplaceRecords(records);
+        return true;
+    } catch (const std::bad_alloc&) {
+        // The new map is gone again and the old one stands.
+    }
+    // The table holds the downloaded cases now: they make room for reading
+    // it back.
+    std::vector<CUgyiratRecord>().swap(m_records);
+    LogWithoutMemory(L"On-line restore: out of memory while the restored cases were put in the list; "
+                     L"they are read back from the central table");
+    if (store.LoadFromDatabase())
+        return true;
+    LogWithoutMemory(L"On-line restore: the central table could not be read back either; the list shows the "
+                     L"previous cases until the program is restarted");
+    return false;
 }
 
 DWORD WINAPI COnlineRestore::LoadThreadProc(LPVOID parameter)
@@ -430,7 +466,9 @@ bool COnlineRestore::StoreIntoBackupFile(int& done)
         return false;
     }
     // The new file is written beside the old one and replaces it only when
-    // every case is in it.
+    // every case is in it; a copy of the central table being written at the
+    // same time (the exit, a switch to offline work) goes first or after.
+    CBackupFileLock lock(L"restore into the backup file");
     CTempOutputFile temp(m_backupFile);
     CtUgyirat_Sqlite table;
     if (temp.Path().IsEmpty() || !table.CreateDatabaseAt(temp.Path())) {

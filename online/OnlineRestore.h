@@ -16,6 +16,7 @@
 
 class CWnd;
 class CProgress;
+class CUgyiratStore;
 class CProgressDlg;
 
 class COnlineRestore
@@ -56,6 +57,11 @@ protected:
     // key of its own in the store (logged when one has not).
     bool CheckStorable() const;
     bool StoreIntoBackupFile(int& done);
+    // After a committed central load, on the starting thread: the store's
+    // map becomes the downloaded cases. When memory runs out for the new map
+    // the old one stays and the cases are read back from the table instead;
+    // false when that fails too (the list then shows the previous cases).
+    bool SwapInRecords(CUgyiratStore& store);
     bool StoreIntoCentral(int& done);
     // Between records: the cancel flag, or an abort asked for in the dialog
     // (acknowledged here).

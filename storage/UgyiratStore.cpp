@@ -2,6 +2,7 @@
 #include "exchange/Exporter.h"
 #include "exchange/ExporterXml.h"
 #include "foundation/AppSettings.h"
+#include "foundation/BackupFileLock.h"
 #include "foundation/Log.h"
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/CtUgyirat_Sqlite.h"
@@ -159,6 +160,9 @@ bool CUgyiratStore::CreateBackup()
 {
     if (m_bOffline || m_records.empty())
         return true;
+    // A restore into the backup file (the scheduled synchronisation) may be
+    // writing it: this copy comes after it, never beside it.
+    CBackupFileLock lock(L"local backup");
     if (!m_pTable || !m_pTable->OpenSelect()) {
         if (m_pTable)
             m_pTable->Close();

@@ -33,6 +33,15 @@ void RegisterMainWindowClass()
     }
 }
 
+HWND OpenOptionsDialog(HWND main)
+{
+    PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
+    HWND dlg = testing_support::WaitForWindow(L"#32770", L"Beállítások");
+    if (dlg)
+        SendMessageW(dlg, WM_NULL, 0, 0);
+    return dlg;
+}
+
 void MainDialogFixture::SetUp()
 {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED)));

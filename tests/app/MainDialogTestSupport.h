@@ -23,6 +23,10 @@ CString DateItem(bool watched, int days, LPCWSTR remark = L"határidő");
 // The main dialog's window class, as the application registers it.
 void RegisterMainWindowClass();
 
+// The options dialog ("Beállítások") from the main dialog's system menu, once
+// it has set itself up; null when it did not open.
+HWND OpenOptionsDialog(HWND main);
+
 class MainDialogFixture : public ::testing::Test
 {
 protected:

@@ -123,16 +123,7 @@ protected:
         });
     }
 
-    // The options dialog from the main dialog's system menu, once it has
-    // set itself up.
-    static HWND OpenOptions(HWND main)
-    {
-        PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
-        HWND dlg = WaitForWindow(L"#32770", kOptionsCaption);
-        if (dlg)
-            SendMessageW(dlg, WM_NULL, 0, 0);
-        return dlg;
-    }
+    static HWND OpenOptions(HWND main) { return main_dialog_test::OpenOptionsDialog(main); }
 
     // A search text and a filter entry in the main dialog, which only a
     // reload of its full list clears.

@@ -7,6 +7,7 @@
 #include <memory>
 #include "../afx/WindowTestSupport.h"
 #include "../storage/StorageTestSupport.h"
+#include "ImportWizardDriving.h"
 #include "TestSqlServer.h"
 #include "exchange/ImportDlg.h"
 #include "foundation/Conversions.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace import_wizard_driving;
 typedef std::vector<std::vector<std::wstring>> Rows;
 
 const wchar_t kTitle[] = L"Adatok importálása";
@@ -40,36 +42,10 @@ const wchar_t kRequiredBox[] = L"A szükséges importálandó oszlopok még ninc
 
 // ---- Finding and driving the windows ----
 
-struct BoxSearch
-{
-    LPCWSTR text;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
-{
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
-        return TRUE;
-    HWND text = GetDlgItem(hwnd, 0xFFFF);
-    if (text && Text(text) == search->text) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A message box of this process showing exactly this text.
 HWND WaitForBox(LPCWSTR text, DWORD timeoutMs = 5000)
 {
-    BoxSearch search = {text, NULL};
-    WaitUntil([&] {
-        EnumWindows(FindBoxProc, (LPARAM)&search);
-        return search.found != NULL;
-    }, timeoutMs);
-    return search.found;
+    return WaitForBoxWithText(text, timeoutMs);
 }
 
 void Answer(LPCWSTR text, int button)
@@ -108,32 +84,12 @@ HWND WaitForProgress(DWORD timeoutMs = 10000)
 
 bool SetClipboard(const std::wstring& text)
 {
-    if (!OpenClipboard(NULL))
-        return false;
-    EmptyClipboard();
-    size_t size = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(GlobalLock(data), text.c_str(), size);
-    GlobalUnlock(data);
-    bool ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
-    CloseClipboard();
-    return ok;
+    return SetClipboardText(text);
 }
 
 int ItemCount(HWND grid)
 {
     return (int)SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0);
-}
-
-CString HeaderText(HWND grid, int column)
-{
-    wchar_t buf[128] = {0};
-    LVCOLUMNW col = {};
-    col.mask = LVCF_TEXT;
-    col.pszText = buf;
-    col.cchTextMax = 128;
-    SendMessageW(grid, LVM_GETCOLUMNW, column, (LPARAM)&col);
-    return buf;
 }
 
 int SelectedRow(HWND grid)
@@ -143,22 +99,7 @@ int SelectedRow(HWND grid)
 
 void PostClick(HWND target, POINT pt, bool twice = false)
 {
-    LPARAM at = MAKELPARAM(pt.x, pt.y);
-    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(target, WM_LBUTTONUP, 0, at);
-    if (twice) {
-        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-        PostMessageW(target, WM_LBUTTONUP, 0, at);
-    }
-}
-
-// A mouse click on a column's header, as the user gives it.
-void ClickHeader(HWND grid, int column)
-{
-    HWND header = (HWND)SendMessageW(grid, LVM_GETHEADER, 0, 0);
-    RECT rc = {};
-    SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&rc);
-    PostClick(header, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+    PostMouseClick(target, pt, twice);
 }
 
 // A point on the row's check box.
@@ -192,28 +133,6 @@ POINT TextPoint(HWND grid, int row)
 void ClickBox(HWND grid, int row)
 {
     PostClick(grid, BoxPoint(grid, row));
-}
-
-// Types a column through its header and the column dialog; 0: not imported.
-void TypeColumn(HWND grid, int column, int type)
-{
-    ClickHeader(grid, column);
-    HWND dlg = WaitForWindow(L"#32770", kColumnTitle);
-    ASSERT_TRUE(dlg);
-    HWND list = Control(dlg, IDC_IMPCOL_TYPES);
-    if (type == 0) {
-        Click(Control(dlg, IDC_IMPCOL_SKIP));
-    } else {
-        int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i)
-            if ((int)SendMessageW(list, LB_GETITEMDATA, i, 0) == type)
-                SendMessageW(list, LB_SETCURSEL, i, 0);
-    }
-    ClickId(dlg, IDOK);
-    ASSERT_TRUE(WaitForWindowGone(dlg));
-    const ImportColumnType* t = FindImportColumnType(type);
-    CString caption = t ? CString(t->label) : CString(L"nem importál");
-    ASSERT_TRUE(WaitUntil([&] { return HeaderText(grid, column) == caption; }));
 }
 
 void Paste(HWND wnd, const std::wstring& text, int rows)
@@ -779,6 +698,47 @@ TEST_F(ImportWizardTest, AnInsertHeldPastTheAbortWaitIsJoined)
     EXPECT_FALSE(IsStoreBusy());
     EXPECT_EQ(table->m_inserts.load(), 2) << "the worker stopped after the held row";
     EXPECT_EQ(CaseRows().size(), 2u);
+}
+
+// A click on a column header starts the column dialog's 100 ms timer; when
+// the import follows at once, that timer must not fire inside the progress
+// window: the dialog's OK would revalidate the rows under the worker and
+// tick the row the user had unticked again.
+TEST_F(ImportWizardTest, AHeaderClickRightBeforeTheImportOpensNoColumnDialog)
+{
+    table->holdAt = 1;
+    ProgressEnd end;
+    bool columnDialogOpened = false;
+    INT_PTR result = Drive([&](HWND wnd) {
+        PasteTyped(wnd, CaseLines(1, 3, 2026), 3);
+        HWND grid = Control(wnd, IDC_IMP_GRID);
+        ClickBox(grid, 1);
+        ASSERT_TRUE(WaitUntil([&] { return !ListItemChecked(grid, 1); }));
+        // Two clicks in a row, the second before the first one's timer.
+        ClickHeader(grid, 3);
+        HWND progress = RunImport(wnd);
+        ASSERT_TRUE(progress);
+        ASSERT_TRUE(table->WaitEntered());
+        // The worker holds its first row: the timer's time has come and gone
+        // many times over before this wait ends.
+        if (HWND column = WaitForWindow(L"#32770", kColumnTitle, 2000)) {
+            columnDialogOpened = true;
+            ClickId(column, IDOK);
+            EXPECT_TRUE(WaitForWindowGone(column));
+        }
+        table->Release();
+        // Three rows imported would end with "OK".
+        ASSERT_TRUE(WaitUntil([&] {
+            CString button = Text(Control(progress, IDCANCEL));
+            return button == L"Befejezés" || button == L"OK";
+        }, 30000));
+        FinishProgress(progress, Text(Control(progress, IDCANCEL)), end);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_FALSE(columnDialogOpened) << "the column dialog opened while the worker ran";
+    EXPECT_EQ(end.first, CString(L"A 3 sorból 2 darab sort sikerült az adtbázisba beszúrni."));
+    EXPECT_EQ(CaseRows().size(), 2u) << "the unticked row stays out";
+    EXPECT_FALSE(store->Find(MakeUgyiratKey(2026, 2)));
 }
 
 } // namespace

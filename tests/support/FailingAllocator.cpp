@@ -10,6 +10,7 @@ std::atomic<long> g_left{0};
 std::atomic<long> g_refused{0};
 std::atomic<long> g_count{0};
 std::atomic<std::size_t> g_minSize{0};
+std::atomic<std::size_t> g_maxSize{0};
 std::atomic<std::size_t> g_largest{0};
 
 void* Allocate(std::size_t size)
@@ -18,7 +19,7 @@ void* Allocate(std::size_t size)
     std::size_t largest = g_largest.load(std::memory_order_relaxed);
     while (size > largest && !g_largest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
     }
-    if (g_armed.load() && size >= g_minSize.load()) {
+    if (g_armed.load() && size >= g_minSize.load() && size <= g_maxSize.load()) {
         const long left = g_left.fetch_sub(1);
         if (left == 0 || (left < 0 && g_every.load())) {
             g_refused.fetch_add(1);
@@ -34,11 +35,12 @@ void* Allocate(std::size_t size)
 
 namespace testing_support {
 
-CAllocationFailure::CAllocationFailure(long after, std::size_t minSize, bool every)
+CAllocationFailure::CAllocationFailure(long after, std::size_t minSize, bool every, std::size_t maxSize)
 {
     g_refused = 0;
     g_left = after;
     g_minSize = minSize;
+    g_maxSize = maxSize;
     g_every = every;
     g_armed = true;
 }

@@ -13,10 +13,13 @@ namespace testing_support {
 // would; the ones after it find the memory the unwinding freed. With
 // `every` set, each allocation of at least `minSize` bytes after the first
 // `after` fails, as in an address space with no block of that size left.
+// Only allocations of at most `maxSize` bytes count (and fail): a test aims
+// at blocks of one size, such as the nodes of one map.
 class CAllocationFailure
 {
 public:
-    explicit CAllocationFailure(long after, std::size_t minSize = 0, bool every = false);
+    explicit CAllocationFailure(long after, std::size_t minSize = 0, bool every = false,
+                                std::size_t maxSize = static_cast<std::size_t>(-1));
     ~CAllocationFailure();
     CAllocationFailure(const CAllocationFailure&) = delete;
     CAllocationFailure& operator=(const CAllocationFailure&) = delete;

@@ -196,6 +196,43 @@ BoxContent ReadBox(HWND box)
     return content;
 }
 
+namespace {
+
+struct BoxSearch
+{
+    LPCWSTR text;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam)
+{
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
+        ReadBox(hwnd).text == search->text) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindBoxWithText(LPCWSTR text)
+{
+    BoxSearch search = {text, NULL};
+    EnumWindows(FindBoxProc, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForBoxWithText(LPCWSTR text, DWORD timeoutMs)
+{
+    HWND box = NULL;
+    WaitUntil([&] { return (box = FindBoxWithText(text)) != NULL; }, timeoutMs);
+    return box;
+}
+
 CString Text(HWND hwnd)
 {
     if (!hwnd)
@@ -352,6 +389,36 @@ CString ClipboardText()
     }
     CloseClipboard();
     return out;
+}
+
+bool SetClipboardText(const std::wstring& text)
+{
+    if (!OpenClipboard(NULL))
+        return false;
+    EmptyClipboard();
+    size_t size = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool ok = false;
+    if (data) {
+        memcpy(GlobalLock(data), text.c_str(), size);
+        GlobalUnlock(data);
+        ok = SetClipboardData(CF_UNICODETEXT, data) != NULL;
+        if (!ok)
+            GlobalFree(data);
+    }
+    CloseClipboard();
+    return ok;
+}
+
+void PostMouseClick(HWND target, POINT pt, bool twice)
+{
+    LPARAM at = MAKELPARAM(pt.x, pt.y);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(target, WM_LBUTTONUP, 0, at);
+    if (twice) {
+        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(target, WM_LBUTTONUP, 0, at);
+    }
 }
 
 bool ClearClipboard()

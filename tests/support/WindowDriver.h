@@ -86,6 +86,10 @@ struct BoxContent
     std::map<int, CString> buttons;
 };
 BoxContent ReadBox(HWND box);
+// A visible message box of this process whose message is exactly the text
+// (whatever its title), or null; the same waited for.
+HWND FindBoxWithText(LPCWSTR text);
+HWND WaitForBoxWithText(LPCWSTR text, DWORD timeoutMs = 5000);
 // The window rectangle in the client coordinates of its parent (or owner).
 RECT RectInParent(HWND child);
 bool IsChecked(HWND button);
@@ -113,8 +117,13 @@ void TypeText(HWND target, LPCWSTR text);    // WM_CHAR per character
 bool PressCtrlKey(HWND target, UINT vk, const std::function<bool()>& taken = nullptr, DWORD timeoutMs = 3000);
 void CloseBox(HWND window);                  // the close box: WM_SYSCOMMAND SC_CLOSE
 
+// A mouse click (or a double click) at a point of the window's client area,
+// posted as the mouse would give it.
+void PostMouseClick(HWND target, POINT pt, bool twice = false);
+
 // Clipboard text (CF_UNICODETEXT), empty when none.
 CString ClipboardText();
+bool SetClipboardText(const std::wstring& text);
 bool ClearClipboard();
 
 // Saves the screen area of a window as a 24-bit BMP file.
