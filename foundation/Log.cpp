@@ -39,15 +39,18 @@ void LogWriteStamped(CStdioFile& file, const CString& text)
 
 } // namespace
 
+// Logging never throws: a message that cannot be written (the file is held
+// elsewhere, a write fails, memory ran out) is lost alone. The handlers of
+// out-of-memory failures log too.
 void LogLine(LPCWSTR text)
 {
     if (!text)
         return;
     CSingleLock lock(&g_logLock, TRUE);
     CStdioFile file;
-    if (!LogOpenFile(file))
-        return;
     try {
+        if (!LogOpenFile(file))
+            return;
         // Empty pieces are skipped; the walk goes on with the next one, so no
         // text after an empty line is lost.
         std::vector<wchar_t> copy(text, text + wcslen(text) + 1);
@@ -73,15 +76,20 @@ void LogLine(LPCWSTR text)
             piece = lf + 1;
         }
     } catch (CException* e) {
-        // A failed write loses this message only.
         e->Delete();
+    } catch (...) {
     }
     file.Close();
 }
 
 void LogFormat(LPCWSTR format, ...)
 {
-    std::vector<wchar_t> buffer(16384, L'\0');
+    std::vector<wchar_t> buffer;
+    try {
+        buffer.assign(16384, L'\0');
+    } catch (...) {
+        return;
+    }
     va_list args;
     va_start(args, format);
     AfxFormatBounded(buffer.data(), 16383, format, args);

@@ -1,4 +1,6 @@
 #include "FailingAllocator.h"
+#include <windows.h>
+#include <malloc.h>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -11,6 +13,18 @@ std::atomic<long> g_refused{0};
 std::atomic<long> g_count{0};
 std::atomic<std::size_t> g_minSize{0};
 std::atomic<std::size_t> g_largest{0};
+std::atomic<long long> g_inUse{0};
+const int kSpared = 4;
+std::atomic<DWORD> g_spared[kSpared];
+
+bool IsSpared()
+{
+    const DWORD self = GetCurrentThreadId();
+    for (const auto& spared : g_spared)
+        if (spared.load() == self)
+            return true;
+    return false;
+}
 
 void* Allocate(std::size_t size)
 {
@@ -18,7 +32,7 @@ void* Allocate(std::size_t size)
     std::size_t largest = g_largest.load(std::memory_order_relaxed);
     while (size > largest && !g_largest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
     }
-    if (g_armed.load() && size >= g_minSize.load()) {
+    if (g_armed.load() && size >= g_minSize.load() && !IsSpared()) {
         const long left = g_left.fetch_sub(1);
         if (left == 0 || (left < 0 && g_every.load())) {
             g_refused.fetch_add(1);
@@ -28,7 +42,16 @@ void* Allocate(std::size_t size)
     void* p = std::malloc(size ? size : 1);
     if (!p)
         throw std::bad_alloc();
+    g_inUse.fetch_add((long long)_msize(p), std::memory_order_relaxed);
     return p;
+}
+
+void Free(void* p)
+{
+    if (!p)
+        return;
+    g_inUse.fetch_sub((long long)_msize(p), std::memory_order_relaxed);
+    std::free(p);
 }
 } // namespace
 
@@ -36,6 +59,8 @@ namespace testing_support {
 
 CAllocationFailure::CAllocationFailure(long after, std::size_t minSize, bool every)
 {
+    for (auto& spared : g_spared)
+        spared = 0;
     g_refused = 0;
     g_left = after;
     g_minSize = minSize;
@@ -46,11 +71,22 @@ CAllocationFailure::CAllocationFailure(long after, std::size_t minSize, bool eve
 CAllocationFailure::~CAllocationFailure()
 {
     g_armed = false;
+    for (auto& spared : g_spared)
+        spared = 0;
 }
 
 long CAllocationFailure::Refused() const
 {
     return g_refused.load();
+}
+
+void CAllocationFailure::SpareThread(unsigned long threadId)
+{
+    for (auto& spared : g_spared) {
+        DWORD free = 0;
+        if (spared.load() == threadId || spared.compare_exchange_strong(free, threadId))
+            return;
+    }
 }
 
 long AllocationCount()
@@ -66,6 +102,11 @@ std::size_t LargestAllocation()
 void ResetLargestAllocation()
 {
     g_largest = 0;
+}
+
+long long BytesInUse()
+{
+    return g_inUse.load();
 }
 
 } // namespace testing_support
@@ -99,17 +140,17 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 }
 void operator delete(void* p) noexcept
 {
-    std::free(p);
+    Free(p);
 }
 void operator delete[](void* p) noexcept
 {
-    std::free(p);
+    Free(p);
 }
 void operator delete(void* p, std::size_t) noexcept
 {
-    std::free(p);
+    Free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept
 {
-    std::free(p);
+    Free(p);
 }

@@ -23,6 +23,9 @@ public:
 
     // How many allocations were refused so far.
     long Refused() const;
+    // Allocations on that thread (a test's own driver or UI thread) are
+    // never refused and do not count towards `after`; up to four threads.
+    void SpareThread(unsigned long threadId);
 };
 
 // Allocations made since the program started (on every thread): a test
@@ -32,5 +35,8 @@ long AllocationCount();
 // The largest single block asked for since the last reset.
 std::size_t LargestAllocation();
 void ResetLargestAllocation();
+
+// The bytes of the blocks allocated and not yet freed (on every thread).
+long long BytesInUse();
 
 } // namespace testing_support
