@@ -14,6 +14,10 @@ std::atomic<long> g_count{0};
 std::atomic<std::size_t> g_minSize{0};
 std::atomic<std::size_t> g_largest{0};
 std::atomic<long long> g_inUse{0};
+std::atomic<std::size_t> g_watchMin{0};
+std::atomic<long> g_watchCount{0};
+const long kWatched = 16;
+std::atomic<std::size_t> g_watched[kWatched];
 const int kSpared = 4;
 std::atomic<DWORD> g_spared[kSpared];
 
@@ -31,6 +35,12 @@ void* Allocate(std::size_t size)
     g_count.fetch_add(1, std::memory_order_relaxed);
     std::size_t largest = g_largest.load(std::memory_order_relaxed);
     while (size > largest && !g_largest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
+    }
+    const std::size_t watchMin = g_watchMin.load(std::memory_order_relaxed);
+    if (watchMin && size >= watchMin) {
+        const long at = g_watchCount.fetch_add(1);
+        if (at < kWatched)
+            g_watched[at] = size;
     }
     if (g_armed.load() && size >= g_minSize.load() && !IsSpared()) {
         const long left = g_left.fetch_sub(1);
@@ -107,6 +117,24 @@ void ResetLargestAllocation()
 long long BytesInUse()
 {
     return g_inUse.load();
+}
+
+void WatchBlocks(std::size_t minSize)
+{
+    g_watchMin = 0;
+    if (minSize) {
+        g_watchCount = 0;
+        g_watchMin = minSize;
+    }
+}
+
+std::vector<std::size_t> WatchedBlocks()
+{
+    long n = g_watchCount.load();
+    std::vector<std::size_t> sizes;
+    for (long i = 0; i < n && i < kWatched; ++i)
+        sizes.push_back(g_watched[i].load());
+    return sizes;
 }
 
 } // namespace testing_support

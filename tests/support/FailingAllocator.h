@@ -4,6 +4,7 @@
 // whole program (every thread), so nothing else may replace them.
 #pragma once
 #include <cstddef>
+#include <vector>
 
 namespace testing_support {
 
@@ -38,5 +39,11 @@ void ResetLargestAllocation();
 
 // The bytes of the blocks allocated and not yet freed (on every thread).
 long long BytesInUse();
+
+// From now on the sizes of the blocks of at least minSize bytes asked for
+// are kept, in asking order (the first sixteen); a minSize of 0 stops the
+// watch and keeps what it saw for WatchedBlocks.
+void WatchBlocks(std::size_t minSize);
+std::vector<std::size_t> WatchedBlocks();
 
 } // namespace testing_support
