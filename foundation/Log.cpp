@@ -3,6 +3,8 @@
 #include "afxfile.h"
 #include "afxmt.h"
 #include <time.h>
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace {
@@ -95,6 +97,40 @@ void LogFormat(LPCWSTR format, ...)
     AfxFormatBounded(buffer.data(), 16383, format, args);
     va_end(args);
     LogLine(buffer.data());
+}
+
+bool LogCaughtException(LPCWSTR where)
+{
+    if (!where)
+        where = L"";
+    wchar_t text[512] = L"";
+    bool outOfMemory = false;
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    } catch (const std::exception& e) {
+        MultiByteToWideChar(CP_ACP, 0, e.what(), -1, text, _countof(text) - 1);
+        if (!text[0])
+            wcscpy(text, L"a standard exception");
+    } catch (CException* e) {
+        outOfMemory = dynamic_cast<CMemoryException*>(e) != NULL;
+        try {
+            if (!outOfMemory && !e->GetErrorMessage(text, _countof(text)))
+                text[0] = 0;
+        } catch (...) {
+            text[0] = 0;
+        }
+        if (!text[0])
+            wcscpy(text, L"an exception of the class library");
+        e->Delete();
+    } catch (...) {
+        wcscpy(text, L"an unknown exception");
+    }
+    if (outOfMemory)
+        wcscpy(text, L"out of memory");
+    LogFormat(L"%s: %s", where, text);
+    return outOfMemory;
 }
 
 // Both take the lock too, so that a thread writing a message never reads a

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <functional>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 #include "foundation/AppSettings.h"
@@ -208,6 +210,40 @@ TEST_F(LogTest, AMessageWithoutMemoryIsLostAloneAndThrowsNothing)
         after += text == L"after";
     }
     EXPECT_EQ(after, 4);
+}
+
+// What the outermost frames of the threads and the Windows callbacks caught,
+// in one line each; the class library's objects are deleted.
+TEST_F(LogTest, WhatWasCaughtIsLoggedWithThePlace)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> raise;
+        std::wstring line;
+        bool outOfMemory;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, L"Hely: out of memory", true},
+        {"the class library's out of memory", [] { AfxThrowMemoryException(); }, L"Hely: out of memory", true},
+        {"a standard exception", [] { throw std::runtime_error("no such case"); }, L"Hely: no such case", false},
+        {"a class-library exception", [] { AfxThrowUserException(); }, L"Hely: an exception of the class library",
+         false},
+        {"anything else", [] { throw 42; }, L"Hely: an unknown exception", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(path);
+        bool outOfMemory = !c.outOfMemory;
+        try {
+            c.raise();
+        } catch (...) {
+            outOfMemory = LogCaughtException(L"Hely");
+        }
+        EXPECT_EQ(outOfMemory, c.outOfMemory);
+        auto lines = Lines(ReadLog(path));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(AfterStamp(lines[0]), c.line);
+    }
 }
 
 TEST_F(LogTest, MessagesOfThreadsNeverInterleave)
