@@ -348,7 +348,7 @@ bool COnlineRestore::LoadRecords()
     // The central table now holds the downloaded cases: so does the map,
     // also when the dialog was closed as aborted after the commit.
     const bool committed = m_committed.load();
-    if (committed) {
+    if (committed && !m_bToBackupFile) {
         CUgyiratStore::RecordMap records;
         for (const CUgyiratRecord& record : m_records)
             records[UgyiratKey(record)] = record;
@@ -454,9 +454,10 @@ bool COnlineRestore::StoreIntoBackupFile(int& done)
     }
     bool committed = table.EndBulkInsert();
     table.Close();
-    if (!committed || inserted != count || count == 0 || m_cancel.load())
+    if (!committed || inserted != count || count == 0 || m_cancel.load() || !temp.Commit())
         return false;
-    return temp.Commit();
+    m_committed.store(true);
+    return true;
 }
 
 bool COnlineRestore::StoreIntoCentral(int& done)

@@ -77,8 +77,9 @@ protected:
     CWnd* m_pParent;
     std::atomic<bool> m_cancel;
     std::atomic<bool> m_loaderResult;
-    // Set by the loader once the central transaction is committed: the
-    // table then holds the downloaded records, whatever the dialog says.
+    // Set by the loader once the central transaction is committed or the
+    // new backup file has replaced the old one: the target then holds the
+    // downloaded records, whatever the dialog says.
     std::atomic<bool> m_committed;
     std::atomic<int> m_threadStart;
     std::vector<CUgyiratRecord> m_records;

@@ -19,6 +19,8 @@
 #include "TestSqlServer.h"
 #include "TransferTestSupport.h"
 #include "foundation/Conversions.h"
+#include "foundation/Progress.h"
+#include "foundation/RegisteredMessages.h"
 #include "online/OnlineBackup.h"
 #include "online/OnlineRestore.h"
 #include "online/TransferManager.h"
@@ -447,6 +449,77 @@ TEST_F(OnlineRestoreTest, AbortInTheLoaderDialogRollsBack)
     const int done = _wtoi(reinterpret_cast<const wchar_t*>(log.data() + at) + line.size());
     EXPECT_LT(done, kCases) << "stopped before its last case";
     std::printf("The loader stopped after %d of %d cases\n", done, kCases);
+}
+
+// While it lives, the completion record the loader posts to its window is
+// dropped on the way: the user closes that window before the completion
+// reaches it.
+class CCompletionLost
+{
+public:
+    CCompletionLost() { m_hook = SetWindowsHookExW(WH_GETMESSAGE, Hook, NULL, GetCurrentThreadId()); }
+    ~CCompletionLost() { UnhookWindowsHookEx(m_hook); }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        MSG* msg = reinterpret_cast<MSG*>(lParam);
+        if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == g_uMsgProgress &&
+            Text(msg->hwnd) == kLoaderTitle) {
+            CProgressRecord* record = reinterpret_cast<CProgressRecord*>(msg->wParam);
+            if (record && record->m_kind == CProgressRecord::KIND_COMPLETED) {
+                delete record;
+                msg->message = WM_NULL;
+                msg->wParam = 0;
+            }
+        }
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    }
+    HHOOK m_hook;
+};
+
+// The user closes the loader's window at the last moment, after the target
+// was written: the restore stands, and says so.
+TEST_F(OnlineRestoreTest, ClosedAfterTheRecordsWereStoredTheRestoreSucceeds)
+{
+    const Snapshot backup = BackUp();
+    ChangeRegister();
+    ASSERT_TRUE(store().CreateBackup());
+    for (bool toBackupFile : {false, true}) {
+        SCOPED_TRACE(toBackupFile ? "into the backup file" : "into the central database");
+        env.Settings().WriteProfileInt(L"OMLastBackup", kEarlierBackup);
+        const CString log = env.Folder() + CAppSettings::GetExeBaseName() + L".log";
+        DeleteFileW(log);
+        std::vector<Step> steps = {{kCaptionDownload, Press(IDOK)}, {kTransferTitle, PressWhenShown(L"Tovább")}};
+        if (!toBackupFile)
+            steps.push_back({kCaptionLoad, Press(IDYES)});
+        bool stored = false;
+        CString question;
+        steps.push_back({kLoaderTitle, [&](HWND dialog) {
+                             // The loader's line once the target holds the records.
+                             stored = WaitUntil([&] {
+                                 const std::string bytes = ReadFileBytes(log);
+                                 const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
+                                                         bytes.size() / 2);
+                                 return text.find(L"On-line restore: 3 (") != std::wstring::npos;
+                             }, 60000);
+                             Click(Control(dialog, IDCANCEL));
+                             HWND box = WaitForWindow(L"#32770", L"Figyelmeztetés", 10000);
+                             ASSERT_TRUE(box);
+                             question = ReadBox(box).text;
+                             ClickId(box, IDYES);
+                         }});
+        int result;
+        {
+            CCompletionLost lost;
+            result = Restore(toBackupFile, steps);
+        }
+        EXPECT_TRUE(stored);
+        EXPECT_EQ(question, L"Valóban megszakítsam a letöltést?") << "the window was closed before the completion";
+        EXPECT_EQ(result, 1);
+        EXPECT_NE(LastBackup(), kEarlierBackup);
+        EXPECT_EQ(toBackupFile ? BackupFile() : Central(), backup);
+    }
 }
 
 // ---------------------------------------------------------------------------
