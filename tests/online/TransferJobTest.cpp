@@ -2,12 +2,17 @@
 // upload's answer-file reader, and the manager's silent run with jobs of the
 // test's own.
 #include <gtest/gtest.h>
+#include <functional>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 #include "TempFolder.h"
 #include "TransferTestSupport.h"
+#include "afxexc.h"
 #include "foundation/RegisteredMessages.h"
 #include "online/CryptoApiCipher.h"
 #include "online/TransferJob.h"
@@ -134,8 +139,9 @@ TEST_F(TransferJobTest, DecryptReadsAesAndOlderRc4Backups)
         } else {
             EXPECT_EQ(out, "korábbi");
         }
-        if (!c.ok && c.password[0])
+        if (!c.ok && c.password[0]) {
             EXPECT_EQ(job.GetErrorText(), L"Hiba a titkosítás visszafejtése során.");
+        }
         EXPECT_EQ(FileNames(folder.Path()).size(), 5u) << "no temporary file stays";
     }
 }
@@ -329,6 +335,38 @@ TEST_F(TransferSilentRunTest, AFailingJobStopsThePipeline)
         EXPECT_EQ(records.back().m_kind, c.endKind);
         EXPECT_EQ(records.back().m_secondText, c.endSecond);
         EXPECT_EQ(records.back().m_buttonCaption, c.endButton);
+    }
+}
+
+// A job that throws ends the run as failed: the next job does not run, the
+// window gets the aborted record, the caller its false, and the thread and
+// the program go on.
+TEST_F(TransferSilentRunTest, AJobThatThrowsFailsTheRun)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> raises = {
+        {"out of memory", [] { throw std::bad_alloc(); }},
+        {"a standard exception", [] { throw std::runtime_error("hiba"); }},
+        {"a class-library exception", [] { AfxThrowInvalidArgException(); }},
+        {"anything else", [] { throw 7; }},
+    };
+    for (const auto& raise : raises) {
+        SCOPED_TRACE(raise.first);
+        CTransferManager manager;
+        CScriptJob* throwing = new CScriptJob([&](CScriptJob&) {
+            raise.second();
+            return true;
+        });
+        CScriptJob* next = new CScriptJob(nullptr);
+        manager.AddJob(throwing);
+        manager.AddJob(next);
+        EXPECT_FALSE(manager.RunSilently(m_hWnd, RunTexts()));
+        EXPECT_EQ(manager.GetResultBits(), (DWORD)CTransferManager::RESULT_JOB_FAILED);
+        EXPECT_EQ(next->runs, 0);
+        EXPECT_TRUE(manager.Wait(0));
+        std::vector<CProgressRecord> records = TakeRecords();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().m_kind, CProgressRecord::KIND_ABORTED);
+        EXPECT_EQ(records.back().m_firstText, L"A mentés megszakadt.");
     }
 }
 
