@@ -3,12 +3,16 @@
 // modal loop; a watchdog ends the loop when a box does not close.
 #include "foundation/XMessageBox.h"
 #include "foundation/XDialogTemplate.h"
+#include "afxexc.h"
 #include "resource.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -749,6 +753,41 @@ TEST(XMessageBoxTest, ReportButtonCallsBackAndTheBoxStays)
     EXPECT_EQ(g_reportText, L"Jelentendő hiba.");
     EXPECT_EQ(g_reportData, 0xC0FFEEu);
     EXPECT_EQ(answer, IDOK);
+}
+
+// What a handler of the box throws (here the Report callback) cannot cross
+// the dialog manager's frames: the box ends answering -1, the program goes
+// on, and the next box works.
+namespace {
+std::function<void()> g_reportRaise;
+void CALLBACK ThrowingReport(LPCWSTR, DWORD)
+{
+    g_reportRaise();
+}
+} // namespace
+
+TEST(XMessageBoxTest, AHandlerThatThrowsEndsTheBoxAsNotShown)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> raises = {
+        {"out of memory", [] { throw std::bad_alloc(); }},
+        {"a standard exception", [] { throw std::runtime_error("hiba"); }},
+        {"a class-library exception", [] { AfxThrowInvalidArgException(); }},
+        {"anything else", [] { throw 7; }},
+    };
+    for (const auto& raise : raises) {
+        SCOPED_TRACE(raise.first);
+        g_reportRaise = raise.second;
+        XMessageBoxParams p;
+        p.pfnReport = ThrowingReport;
+        bool gone = false;
+        int answer = RunBox(NULL, L"Jelentendő hiba.", MB_OKCANCEL, &p, NULL, [&](HWND box) {
+            ClickId(box, XMB_IDREPORT);
+            gone = WaitForWindowGone(box, 5000);
+        });
+        EXPECT_TRUE(gone);
+        EXPECT_EQ(answer, -1);
+        EXPECT_EQ(RunBox(NULL, L"Utána.", MB_OK, NULL, NULL, [](HWND box) { ClickId(box, IDOK); }), IDOK);
+    }
 }
 
 // What the Help button asked of the help viewer.
