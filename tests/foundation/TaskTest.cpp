@@ -2,15 +2,13 @@
 #include "foundation/AppSettings.h"
 #include "foundation/RegisteredMessages.h"
 #include "foundation/Task.h"
+#include "support/TestSupport.h"
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <new>
-#include <stdexcept>
 #include <thread>
 #include <vector>
-#include "afxexc.h"
 
 namespace {
 
@@ -350,12 +348,7 @@ private:
 // with the next one, on the UI thread and on a thread of its own alike.
 TEST(TaskRunnerFailures, ATaskThatThrowsFailsAloneOnEitherThread)
 {
-    const std::vector<std::function<void()>> raises = {
-        [] { throw std::bad_alloc(); },
-        [] { throw std::runtime_error("hiba"); },
-        [] { AfxThrowInvalidArgException(); },
-        [] { throw 7; },
-    };
+    const testing_support::Raisers raises = testing_support::EveryKindOfException();
     for (bool ownThread : {false, true}) {
         SCOPED_TRACE(ownThread ? "own thread" : "calling thread");
         TaskCounts counts;
@@ -363,7 +356,7 @@ TEST(TaskRunnerFailures, ATaskThatThrowsFailsAloneOnEitherThread)
         CTaskRunner runner;
         source.Push(new CThrowingTask(nullptr, &counts));
         for (const auto& raise : raises)
-            source.Push(new CThrowingTask(raise, &counts));
+            source.Push(new CThrowingTask(raise.second, &counts));
         source.Push(new CThrowingTask(nullptr, &counts));
         const int total = (int)raises.size() + 2;
         if (ownThread) {

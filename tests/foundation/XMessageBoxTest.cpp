@@ -3,7 +3,6 @@
 // modal loop; a watchdog ends the loop when a box does not close.
 #include "foundation/XMessageBox.h"
 #include "foundation/XDialogTemplate.h"
-#include "afxexc.h"
 #include "resource.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
@@ -11,8 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -768,12 +765,7 @@ void CALLBACK ThrowingReport(LPCWSTR, DWORD)
 
 TEST(XMessageBoxTest, AHandlerThatThrowsEndsTheBoxAsNotShown)
 {
-    const std::vector<std::pair<const char*, std::function<void()>>> raises = {
-        {"out of memory", [] { throw std::bad_alloc(); }},
-        {"a standard exception", [] { throw std::runtime_error("hiba"); }},
-        {"a class-library exception", [] { AfxThrowInvalidArgException(); }},
-        {"anything else", [] { throw 7; }},
-    };
+    const Raisers raises = EveryKindOfException();
     for (const auto& raise : raises) {
         SCOPED_TRACE(raise.first);
         g_reportRaise = raise.second;

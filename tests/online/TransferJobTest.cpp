@@ -3,16 +3,12 @@
 // test's own.
 #include <gtest/gtest.h>
 #include <functional>
-#include <new>
 #include <random>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <thread>
 #include <vector>
 #include "TempFolder.h"
 #include "TransferTestSupport.h"
-#include "afxexc.h"
 #include "foundation/RegisteredMessages.h"
 #include "online/CryptoApiCipher.h"
 #include "online/TransferJob.h"
@@ -343,12 +339,7 @@ TEST_F(TransferSilentRunTest, AFailingJobStopsThePipeline)
 // the program go on.
 TEST_F(TransferSilentRunTest, AJobThatThrowsFailsTheRun)
 {
-    const std::vector<std::pair<const char*, std::function<void()>>> raises = {
-        {"out of memory", [] { throw std::bad_alloc(); }},
-        {"a standard exception", [] { throw std::runtime_error("hiba"); }},
-        {"a class-library exception", [] { AfxThrowInvalidArgException(); }},
-        {"anything else", [] { throw 7; }},
-    };
+    const Raisers raises = EveryKindOfException();
     for (const auto& raise : raises) {
         SCOPED_TRACE(raise.first);
         CTransferManager manager;
