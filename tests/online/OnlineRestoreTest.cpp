@@ -606,8 +606,14 @@ TEST_F(OnlineRestoreTest, TheSynchronisationLeavesTheBackupFileForADamagedBackup
 class CCompletionLost
 {
 public:
-    CCompletionLost() { m_hook = SetWindowsHookExW(WH_GETMESSAGE, Hook, NULL, GetCurrentThreadId()); }
+    CCompletionLost()
+    {
+        s_lost = false;
+        m_hook = SetWindowsHookExW(WH_GETMESSAGE, Hook, NULL, GetCurrentThreadId());
+    }
     ~CCompletionLost() { UnhookWindowsHookEx(m_hook); }
+    // Whether the completion came (and was dropped): the loader has ended.
+    static bool Lost() { return s_lost.load(); }
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
@@ -620,12 +626,15 @@ private:
                 delete record;
                 msg->message = WM_NULL;
                 msg->wParam = 0;
+                s_lost = true;
             }
         }
         return CallNextHookEx(NULL, code, wParam, lParam);
     }
     HHOOK m_hook;
+    static std::atomic<bool> s_lost;
 };
+std::atomic<bool> CCompletionLost::s_lost{false};
 
 // The user closes the loader's window at the last moment, after the target
 // was written: the restore stands, and says so.
@@ -637,21 +646,14 @@ TEST_F(OnlineRestoreTest, ClosedAfterTheRecordsWereStoredTheRestoreSucceeds)
     for (bool toBackupFile : {false, true}) {
         SCOPED_TRACE(toBackupFile ? "into the backup file" : "into the central database");
         env.Settings().WriteProfileInt(L"OMLastBackup", kEarlierBackup);
-        const CString log = env.Folder() + CAppSettings::GetExeBaseName() + L".log";
-        DeleteFileW(log);
         std::vector<Step> steps = {{kCaptionDownload, Press(IDOK)}, {kTransferTitle, PressWhenShown(L"Tovább")}};
         if (!toBackupFile)
             steps.push_back({kCaptionLoad, Press(IDYES)});
         bool stored = false;
         CString question;
         steps.push_back({kLoaderTitle, [&](HWND dialog) {
-                             // The loader's line once the target holds the records.
-                             stored = WaitUntil([&] {
-                                 const std::string bytes = ReadFileBytes(log);
-                                 const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
-                                                         bytes.size() / 2);
-                                 return text.find(L"On-line restore: 3 (") != std::wstring::npos;
-                             }, 60000);
+                             // The loader reports its end once the target holds the records.
+                             stored = WaitUntil([] { return CCompletionLost::Lost(); }, 60000);
                              Click(Control(dialog, IDCANCEL));
                              HWND box = WaitForWindow(L"#32770", L"Figyelmeztetés", 10000);
                              ASSERT_TRUE(box);
