@@ -362,14 +362,14 @@ bool COnlineRestore::LoadRecords()
     if (!m_bToBackupFile)
         SetStoreBusy(true);
     dlg->m_hWorkerThread = m_hLoaderThread;
-    bool shown = true;
+    bool dialogShown = true;
     try {
         dlg->DoModal();
     } catch (const std::bad_alloc&) {
         // No window for the loader: it is given up below, having run or not.
-        shown = false;
+        dialogShown = false;
     }
-    const bool completed = shown && dlg->m_bCompleted && !dlg->m_bAborted;
+    const bool completed = dialogShown && dlg->m_bCompleted && !dlg->m_bAborted;
 
     // A loader the dialog never resumed ends at once, having written nothing;
     // one still at work stops before its next record.
@@ -396,7 +396,7 @@ bool COnlineRestore::LoadRecords()
     }
     if (!m_bToBackupFile)
         SetStoreBusy(false);
-    if (!shown && !committed)
+    if (!dialogShown && !committed)
         throw std::bad_alloc();
     if (committed && !completed)
         LogLine(L"On-line restore: the dialog was closed after the records were committed");
