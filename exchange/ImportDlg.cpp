@@ -485,11 +485,29 @@ void CImportDlg::RunImport()
     sink->PostCompleted();
 }
 
+void CImportDlg::EndFailedImport()
+{
+    if (CProgress* sink = m_pSink.load())
+        sink->PostAborted();
+}
+
+// An exception cannot leave a thread: the import ends as failed instead.
 DWORD WINAPI ImportThreadProc(LPVOID pParam)
 {
-    CComScope com;
-    static_cast<CImportDlg*>(pParam)->RunImport();
-    return 0;
+    CImportDlg* dlg = static_cast<CImportDlg*>(pParam);
+    try {
+        CComScope com;
+        dlg->RunImport();
+        return 0;
+    } catch (...) {
+        LogCaughtException(L"Import worker");
+    }
+    try {
+        dlg->EndFailedImport();
+    } catch (...) {
+        // The progress window then ends on its abort.
+    }
+    return 1;
 }
 
 // ---- Look and layout ----

@@ -32,6 +32,9 @@ public:
     int GetColumnType(int column) const;
     // The worker's loop: inserts the rows of status 8 and reports.
     void RunImport();
+    // The worker's end when its loop threw: the progress window gets the
+    // aborted texts (the rows inserted so far stay, as after an abort).
+    void EndFailedImport();
 
     CImportTable& GetTable() { return m_table; }
 

@@ -3,6 +3,8 @@
 #include "afxfile.h"
 #include "afxmt.h"
 #include <time.h>
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace {
@@ -39,15 +41,18 @@ void LogWriteStamped(CStdioFile& file, const CString& text)
 
 } // namespace
 
+// Logging never throws: a message that cannot be written (the file is held
+// elsewhere, a write fails, memory ran out) is lost alone. The handlers of
+// out-of-memory failures log too.
 void LogLine(LPCWSTR text)
 {
     if (!text)
         return;
     CSingleLock lock(&g_logLock, TRUE);
     CStdioFile file;
-    if (!LogOpenFile(file))
-        return;
     try {
+        if (!LogOpenFile(file))
+            return;
         // Empty pieces are skipped; the walk goes on with the next one, so no
         // text after an empty line is lost.
         std::vector<wchar_t> copy(text, text + wcslen(text) + 1);
@@ -73,20 +78,59 @@ void LogLine(LPCWSTR text)
             piece = lf + 1;
         }
     } catch (CException* e) {
-        // A failed write loses this message only.
         e->Delete();
+    } catch (...) {
     }
     file.Close();
 }
 
 void LogFormat(LPCWSTR format, ...)
 {
-    std::vector<wchar_t> buffer(16384, L'\0');
+    std::vector<wchar_t> buffer;
+    try {
+        buffer.assign(16384, L'\0');
+    } catch (...) {
+        return;
+    }
     va_list args;
     va_start(args, format);
     AfxFormatBounded(buffer.data(), 16383, format, args);
     va_end(args);
     LogLine(buffer.data());
+}
+
+bool LogCaughtException(LPCWSTR where)
+{
+    if (!where)
+        where = L"";
+    wchar_t text[512] = L"";
+    bool outOfMemory = false;
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    } catch (const std::exception& e) {
+        MultiByteToWideChar(CP_ACP, 0, e.what(), -1, text, _countof(text) - 1);
+        if (!text[0])
+            wcscpy(text, L"a standard exception");
+    } catch (CException* e) {
+        outOfMemory = dynamic_cast<CMemoryException*>(e) != NULL;
+        try {
+            if (!outOfMemory && !e->GetErrorMessage(text, _countof(text)))
+                text[0] = 0;
+        } catch (...) {
+            text[0] = 0;
+        }
+        if (!text[0])
+            wcscpy(text, L"an exception of the class library");
+        e->Delete();
+    } catch (...) {
+        wcscpy(text, L"an unknown exception");
+    }
+    if (outOfMemory)
+        wcscpy(text, L"out of memory");
+    LogFormat(L"%s: %s", where, text);
+    return outOfMemory;
 }
 
 // Both take the lock too, so that a thread writing a message never reads a

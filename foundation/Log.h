@@ -10,6 +10,12 @@ void LogLine(LPCWSTR text);
 // printf-style (Microsoft rules: %s takes a wide string); at most 16382
 // characters of the result reach the log.
 void LogFormat(LPCWSTR format, ...);
+// For the outermost frame of a thread or of a procedure that Windows calls,
+// and only inside a catch block: logs what was caught as "<where>: out of
+// memory", "<where>: <its text>" for a standard or a class-library exception
+// (which it deletes), or "<where>: an unknown exception". True when it was
+// memory that ran out. Never throws.
+bool LogCaughtException(LPCWSTR where);
 // The text put before every piece; null empties it.
 void LogSetPrefix(LPCWSTR prefix);
 // Makes the next message compute the file path again (after the instance key changed).

@@ -1,5 +1,6 @@
 #include "foundation/Task.h"
 #include <utility>
+#include "foundation/Log.h"
 
 int CTask::Run()
 {
@@ -81,7 +82,8 @@ void CTaskStack::Sort()
 // ---------------------------------------------------------------------------
 // CTaskRunner
 
-CTaskRunner::CTaskRunner() : m_pSource(NULL), m_threadId(0), m_maxPasses(0), m_running(true), m_hThread(NULL)
+CTaskRunner::CTaskRunner()
+    : m_pSource(NULL), m_threadId(0), m_maxPasses(0), m_running(true), m_failed(0), m_hThread(NULL)
 {
 }
 
@@ -115,9 +117,28 @@ void CTaskRunner::RunPasses(bool waitWhenIdle)
             m_list.Sort();
         CTask* task = m_list.Pop();
         if (task)
-            task->Run();
+            RunTask(task);
         else if (waitWhenIdle)
             Sleep(1); // an own thread with nothing to do does not spin
+    }
+}
+
+// A task that throws ends as failed; the runner and the thread it runs on go
+// on (an exception cannot cross the frames of the window procedure or of the
+// thread start that called it).
+void CTaskRunner::RunTask(CTask* task)
+{
+    try {
+        task->Run();
+    } catch (...) {
+        LogCaughtException(L"A queued task failed");
+        ++m_failed;
+        try {
+            if (!task->KeepAfterRun())
+                task->Release();
+        } catch (...) {
+            LogCaughtException(L"A failed task could not be released");
+        }
     }
 }
 
@@ -141,6 +162,12 @@ bool CTaskRunner::StartThread(CTaskStack* source, int maxPasses)
 
 DWORD WINAPI CTaskRunner::ThreadProc(LPVOID param)
 {
-    static_cast<CTaskRunner*>(param)->RunPasses(true);
-    return 0;
+    CTaskRunner* runner = static_cast<CTaskRunner*>(param);
+    try {
+        runner->RunPasses(true);
+    } catch (...) {
+        LogCaughtException(L"The task runner's thread");
+        return (DWORD)-1;
+    }
+    return (DWORD)runner->GetFailedCount();
 }

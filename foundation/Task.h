@@ -73,16 +73,22 @@ public:
     int Run();
     // Runs the passes on a thread of the runner's own (the program does not
     // use this). False when the thread cannot be started or one already runs.
+    // The thread's exit code is the number of tasks that failed.
     bool StartThread(CTaskStack* source, int maxPasses);
+    // How many tasks ended with an exception (logged; the task released
+    // unless it is kept) since the runner was made.
+    int GetFailedCount() const { return m_failed.load(); }
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID param);
     void RunPasses(bool waitWhenIdle);
+    void RunTask(CTask* task);
 
     CTaskStack m_list;
     CTaskStack* m_pSource;
     DWORD m_threadId;
     int m_maxPasses;
     std::atomic<bool> m_running;
+    std::atomic<int> m_failed;
     HANDLE m_hThread;
 };

@@ -86,8 +86,14 @@ public:
     const CString& GetCaption() const { return m_strCaption; }
 
 private:
+    // Both catch what their handling throws (it cannot cross the frames of
+    // the dialog manager that called them): the box ends answering -1.
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK IconProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static INT_PTR HandleMessage(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT HandleIconMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The end of a box whose handling threw.
+    static void EndAfterException(HWND hBox);
     BOOL OnInitDialog(HWND hDlg);
     void OnTimer(HWND hDlg, UINT_PTR nId);
     void OnCommand(HWND hDlg, DWORD dwCommand);

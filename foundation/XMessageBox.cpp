@@ -250,6 +250,29 @@ int CXDialogTemplate::Display()
 
 INT_PTR CALLBACK CXDialogTemplate::DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    try {
+        return HandleMessage(hDlg, msg, wParam, lParam);
+    } catch (...) {
+        LogCaughtException(L"XMessageBox: the dialog procedure");
+        EndAfterException(hDlg);
+    }
+    return FALSE;
+}
+
+void CXDialogTemplate::EndAfterException(HWND hBox)
+{
+    // The modal loop then ends with the answer of a box that could not be
+    // shown, which every caller takes as a Cancel.
+    CXDialogTemplate* self = (CXDialogTemplate*)GetWindowLongPtrW(hBox, GWLP_USERDATA);
+    if (!self)
+        return;
+    self->m_nAnswer = -1;
+    self->m_bEnded = true;
+    PostMessageW(hBox, WM_NULL, 0, 0);
+}
+
+INT_PTR CXDialogTemplate::HandleMessage(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
     if (msg == WM_INITDIALOG) {
         SetWindowLongPtrW(hDlg, GWLP_USERDATA, lParam);
         return ((CXDialogTemplate*)lParam)->OnInitDialog(hDlg);
@@ -346,6 +369,17 @@ BOOL CXDialogTemplate::OnInitDialog(HWND hDlg)
 }
 
 LRESULT CALLBACK CXDialogTemplate::IconProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return HandleIconMessage(hWnd, msg, wParam, lParam);
+    } catch (...) {
+        LogCaughtException(L"XMessageBox: the icon's procedure");
+        EndAfterException(GetParent(hWnd));
+    }
+    return 0;
+}
+
+LRESULT CXDialogTemplate::HandleIconMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     CXDialogTemplate* self = (CXDialogTemplate*)GetWindowLongPtrW(hWnd, GWLP_USERDATA);
     if (!self || !self->m_pfnOldIconProc)

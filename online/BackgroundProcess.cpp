@@ -142,10 +142,20 @@ void BackgroundProcess::Stop(bool wait)
 DWORD WINAPI BackgroundProcess::ThreadProc(LPVOID param)
 {
     BackgroundProcess* self = static_cast<BackgroundProcess*>(param);
-    self->Run();
+    DWORD result = 0;
+    try {
+        self->Run();
+    } catch (...) {
+        // The step ends as failed: the window gets its buttons back and the
+        // waiters their end, as after any pass.
+        LogCaughtException(L"Background process: the step failed");
+        self->PostToMain(g_uMsgLockUi, 1);
+        SetEvent(self->m_hFinished);
+        result = 1;
+    }
     self->m_state.store(STATE_FINISHED);
     LogLine(L"Background process finished.");
-    return 0;
+    return result;
 }
 
 void BackgroundProcess::Run()

@@ -1,4 +1,5 @@
 #include "online/CompareDlg.h"
+#include <algorithm>
 #include <wchar.h>
 #include "resources/resource.h"
 
@@ -26,6 +27,7 @@ enum
 
 BEGIN_MESSAGE_MAP(CCompareDlg, CDialogEx)
     ON_NOTIFY(NM_CUSTOMDRAW, IDC_CMP_LIST, &CCompareDlg::OnNMCustomdrawList)
+    ON_NOTIFY(LVN_GETDISPINFOW, IDC_CMP_LIST, &CCompareDlg::OnLvnGetdispinfoList)
     ON_WM_GETMINMAXINFO()
 END_MESSAGE_MAP()
 
@@ -81,36 +83,43 @@ void CCompareDlg::BuildRows(const std::vector<CUgyiratRecord>& downloaded, CUgyi
     for (auto& entry : current)
         entry.second.CompareState = kNew;
 
+    // A row for every downloaded case, then one for every current case shown
+    // beside it or alone; of one key downloaded twice the later copy decides
+    // alone, the current case then taking the state that copy gives it.
+    std::vector<Row> rows;
+    rows.reserve(downloaded.size() + current.size());
     for (const CUgyiratRecord& d : downloaded) {
         const int key = UgyiratKey(d);
-        const long long rowKey = 2LL * key;
-        CUgyiratRecord& row = m_rows[rowKey];
-        row = d;
-        row.CompareState = kNew;
+        int state = kNew;
         auto found = current.find(key);
-        if (found == current.end())
-            continue;
-        CUgyiratRecord& c = found->second;
-        if (SameCase(d, c)) {
-            row.CompareState = kUnchanged;
-            c.CompareState = kUnchanged;
-            // A later download of the same case decides alone: the current
-            // version an earlier one put beside it goes.
-            m_rows.erase(rowKey - 1);
-        } else {
-            row.CompareState = kChangedNew;
-            c.CompareState = kChangedOld;
-            m_rows[rowKey - 1] = c;
+        if (found != current.end()) {
+            const bool same = SameCase(d, found->second);
+            state = same ? kUnchanged : kChangedNew;
+            found->second.CompareState = same ? kUnchanged : kChangedOld;
         }
+        rows.push_back({2LL * key, &d, state});
     }
-
     for (const auto& entry : current) {
-        if (entry.second.CompareState != kNew)
-            continue;
-        CUgyiratRecord& row = m_rows[2LL * entry.first - 1];
-        row = entry.second;
-        row.CompareState = kDeleted;
+        const int state = entry.second.CompareState;
+        if (state == kChangedOld || state == kNew)
+            rows.push_back({2LL * entry.first - 1, &entry.second, state == kNew ? kDeleted : kChangedOld});
     }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+    size_t kept = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (i + 1 < rows.size() && rows[i + 1].key == rows[i].key)
+            continue;
+        rows[kept++] = rows[i];
+    }
+    rows.resize(kept);
+    m_rows.swap(rows);
+}
+
+const CCompareDlg::Row* CCompareDlg::RowAt(int index) const
+{
+    if (index < 0 || (size_t)index >= m_rows.size())
+        return NULL;
+    return &m_rows[m_rows.size() - 1 - (size_t)index];
 }
 
 void CCompareDlg::DoDataExchange(CDataExchange* pDX)
@@ -157,27 +166,9 @@ BOOL CCompareDlg::OnInitDialog()
                         client.Width() - 17 * w - ::GetSystemMetrics(SM_CXVSCROLL));
     m_list.InsertColumn(kColStatus, L"X", LVCFMT_LEFT, 2 * w);
 
-    // Each row goes in above the one before: the list runs from the highest
-    // row key down, a changed case's downloaded version above its current one.
-    int index = 0;
-    for (const auto& entry : m_rows) {
-        const CUgyiratRecord& r = entry.second;
-        CString number;
-        number.Format(L"%d", r.Nr);
-        int inserted = m_list.InsertItem(index, number);
-        if (inserted < 0)
-            continue;
-        index = inserted;
-        CString year;
-        year.Format(L"%d", r.Ev);
-        m_list.SetItemText(index, kColEv, year);
-        m_list.SetItemText(index, kColUgyfel, r.UgyfelNeve);
-        m_list.SetItemText(index, kColEllenfel, r.EllenfelNeve);
-        m_list.SetItemText(index, kColJelleg, r.UgyJellege);
-        m_list.SetItemText(index, kColMegjegyzes, r.Megjegyzes);
-        m_list.SetItemText(index, kColStatus, StatusText(r.CompareState));
-        m_list.SetItemData(index, (DWORD_PTR)(LONG_PTR)r.CompareState);
-    }
+    // The list runs from the highest row key down, a changed case's
+    // downloaded version above its current one; it asks for each shown row.
+    m_list.SetItemCountEx((int)m_rows.size(), LVSICF_NOINVALIDATEALL);
     return TRUE;
 }
 
@@ -188,14 +179,53 @@ void CCompareDlg::OnNMCustomdrawList(NMHDR* pNMHDR, LRESULT* pResult)
     case CDDS_PREPAINT:
         *pResult = CDRF_NOTIFYITEMDRAW;
         return;
-    case CDDS_ITEMPREPAINT:
-        pDraw->clrText = StateColour((int)(LONG_PTR)pDraw->nmcd.lItemlParam);
+    case CDDS_ITEMPREPAINT: {
+        const Row* row = RowAt((int)pDraw->nmcd.dwItemSpec);
+        pDraw->clrText = StateColour(row ? row->state : -1);
         *pResult = CDRF_DODEFAULT;
         return;
+    }
     default:
         *pResult = CDRF_DODEFAULT;
         return;
     }
+}
+
+void CCompareDlg::OnLvnGetdispinfoList(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(pNMHDR)->item;
+    *pResult = 0;
+    const Row* row = RowAt(item.iItem);
+    if (!row)
+        return;
+    if (item.mask & LVIF_PARAM)
+        item.lParam = row->state;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+        return;
+    const CUgyiratRecord& r = *row->record;
+    LPCWSTR text = L"";
+    switch (item.iSubItem) {
+    case kColNr:
+    case kColEv:
+        swprintf(item.pszText, item.cchTextMax, L"%d", item.iSubItem == kColNr ? r.Nr : r.Ev);
+        return;
+    case kColUgyfel:
+        text = r.UgyfelNeve;
+        break;
+    case kColEllenfel:
+        text = r.EllenfelNeve;
+        break;
+    case kColJelleg:
+        text = r.UgyJellege;
+        break;
+    case kColMegjegyzes:
+        text = r.Megjegyzes;
+        break;
+    case kColStatus:
+        text = StatusText(row->state);
+        break;
+    }
+    lstrcpynW(item.pszText, text, item.cchTextMax);
 }
 
 void CCompareDlg::OnGetMinMaxInfo(MINMAXINFO* lpMMI)

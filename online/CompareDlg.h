@@ -1,8 +1,11 @@
 // CCompareDlg: the restore's preview. The downloaded cases beside the
 // current ones, each marked new, unchanged, changed or to be deleted, in one
 // coloured list; the user goes on (IDOK) or keeps the old data (IDCANCEL).
+//
+// A register of 100,000 cases gives up to 200,000 rows: the dialog keeps no
+// copy of a case, only where it lies (in the downloaded records or in the
+// store's map), and the list asks for the texts of the rows it shows.
 #pragma once
-#include <map>
 #include <vector>
 #include "afxcmn.h"
 #include "afxdlg.h"
@@ -25,6 +28,8 @@ public:
     explicit CCompareDlg(CWnd* pParent = NULL);
 
     // Fills the rows and writes the compare states into the current records.
+    // Both stay the rows' cases: unchanged, and alive as long as the dialog.
+    // Out of memory throws std::bad_alloc with no rows kept.
     void BuildRows(const std::vector<CUgyiratRecord>& downloaded, CUgyiratStore::RecordMap& current);
 
     // Whether two cases count as the same: state and the four texts; the
@@ -35,18 +40,31 @@ public:
     // The row colour of a compare state.
     static COLORREF StateColour(int state);
 
-    // Row key: 2k for a downloaded case, 2k - 1 for a current one (64 bits:
-    // 2k of the highest key does not fit 32).
-    std::map<long long, CUgyiratRecord> m_rows;
+    // A row of the list: its key, 2k for a downloaded case and 2k - 1 for a
+    // current one (64 bits: 2k of the highest key does not fit 32), the case
+    // it shows and its compare state.
+    struct Row
+    {
+        long long key;
+        const CUgyiratRecord* record;
+        int state;
+    };
+    // One row per key, in ascending key order; the list shows them from the
+    // last one up.
+    std::vector<Row> m_rows;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     afx_msg void OnNMCustomdrawList(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnLvnGetdispinfoList(NMHDR* pNMHDR, LRESULT* pResult);
     afx_msg void OnGetMinMaxInfo(MINMAXINFO* lpMMI);
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The row the list shows at that index, or null.
+    const Row* RowAt(int index) const;
+
     CListCtrl m_list;
     CFontStatic m_legendUnchanged;
     CFontStatic m_legendNew;

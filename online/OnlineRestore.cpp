@@ -1,5 +1,6 @@
 #include "online/OnlineRestore.h"
 #include <time.h>
+#include <memory>
 #include <new>
 #include "afxapp.h"
 #include "foundation/AppSettings.h"
@@ -72,16 +73,6 @@ const wchar_t kTextRestartToShow[] =
     L"A visszatöltött adatok bekerültek az adatbázisba, de a megjelenítésükhöz nem volt elég memória.\n\n"
     L"A lista addig a korábbi adatokat mutatja: kérjük, indítsa újra a programot!";
 
-// A log line where memory may have run out: when even the line does not
-// fit, the failure itself is what the user sees.
-void LogWithoutMemory(LPCWSTR text)
-{
-    try {
-        LogLine(text);
-    } catch (const std::bad_alloc&) {
-    }
-}
-
 // The loader's end when it stored nothing: the old data stands.
 const wchar_t kTextLoadFailed[] = L"Az adatok betöltése nem sikerült, a korábbi adatok nem változtak!";
 const wchar_t kTextLoadFailedHint[] = L"Kattintson a Kilép gombra a befejezéshez!";
@@ -119,7 +110,7 @@ CUgyiratStore* ApplicationStore()
 COnlineRestore::COnlineRestore(bool toBackupFile, CWnd* pParent)
     : m_bToBackupFile(toBackupFile), m_bSilent(false), m_hLoaderThread(NULL), m_loaderThreadId(0),
       m_pProgress(NULL), m_pParent(pParent), m_cancel(false), m_loaderResult(false), m_committed(false),
-      m_threadStart(THREAD_WAITING)
+      m_threadStart(THREAD_WAITING), m_step(L"")
 {
 }
 
@@ -206,11 +197,41 @@ bool COnlineRestore::CheckStorable() const
 
 bool COnlineRestore::Run()
 {
+    m_committed.store(false);
+    try {
+        return RunSteps();
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+    }
+    return false;
+}
+
+void COnlineRestore::ReportOutOfMemory()
+{
+    // What the failed step held is gone by now; the download goes too.
+    std::vector<CUgyiratRecord>().swap(m_records);
+    if (m_committed.load()) {
+        LogFormat(L"On-line restore: out of memory %s, after the records were written", m_step);
+        return;
+    }
+    LogFormat(L"On-line restore: out of memory %s; nothing was written", m_step);
+    if (m_bSilent)
+        return;
+    try {
+        AfxMessageBox(kOutOfMemoryText, MB_OK | MB_ICONEXCLAMATION);
+    } catch (const std::bad_alloc&) {
+        // Not even the box: the log has it.
+    }
+}
+
+bool COnlineRestore::RunSteps()
+{
     CAppSettings* settings = GetAppSettings();
     CUgyiratStore* store = ApplicationStore();
     if (!settings || !store)
         return false;
 
+    m_step = L"asking for the download address";
     CString url = QueryRestoreUrl();
     if (url.IsEmpty()) {
         LogLine(L"On-line restore: no download address");
@@ -227,6 +248,7 @@ bool COnlineRestore::Run()
 
     m_records.clear();
     CCompareCounts counts = {0, 0, 0};
+    m_step = L"in the transfer";
     {
         CTransferManager transfer;
         transfer.AddDownload(url, zip);
@@ -249,6 +271,7 @@ bool COnlineRestore::Run()
 
     // A case the store cannot key would overwrite another one: the whole
     // download is refused before anything is asked or written.
+    m_step = L"checking the downloaded cases";
     if (!CheckStorable()) {
         if (!m_bSilent)
             AfxMessageBox(kTextNotObtained);
@@ -256,6 +279,7 @@ bool COnlineRestore::Run()
     }
 
     if (compare) {
+        m_step = L"in the counts box";
         CString text;
         text.Format(kTextCounts, counts.m_nBoth, counts.m_nOnlyDownloaded, counts.m_nOnlyCurrent);
         XMessageBoxParams params;
@@ -267,6 +291,7 @@ bool COnlineRestore::Run()
         case IDYES:
             break;
         case IDNO: {
+            m_step = L"in the preview";
             CCompareDlg dlg(m_pParent);
             dlg.BuildRows(m_records, store->m_records);
             if (dlg.DoModal() != IDOK)
@@ -278,6 +303,7 @@ bool COnlineRestore::Run()
         }
     }
 
+    m_step = L"in the loader";
     if (!LoadRecords())
         return false;
     settings->WriteProfileInt(L"OMLastBackup", (int)(DWORD)time(NULL));
@@ -319,11 +345,11 @@ bool COnlineRestore::LoadRecords()
         return m_loaderResult.load();
     }
 
-    CProgressDlg* dlg = new CProgressDlg(m_pParent, false);
+    std::unique_ptr<CProgressDlg> dlg(new CProgressDlg(m_pParent, false));
     dlg->m_nRange = (int)m_records.size();
     dlg->m_strTitle = L"Adatok betöltése";
     dlg->m_strFirstText = L"A letöltött adatok soronkénti betöltése";
-    CWndProgress* sink = new CWndProgress(dlg);
+    CWndProgress* sink = new CWndProgress(dlg.get());
     m_pProgress = sink;
     dlg->SetAbortHandler(sink, &CProgress::AbortCallback);
     dlg->SetCloseHandler(sink, &CProgress::DetachCallback);
@@ -336,15 +362,20 @@ bool COnlineRestore::LoadRecords()
     m_hLoaderThread = CreateThread(NULL, 0, LoadThreadProc, this, CREATE_SUSPENDED, &m_loaderThreadId);
     if (!m_hLoaderThread) {
         LogFormat(L"On-line restore: the loader thread cannot be created (%u)", (unsigned)GetLastError());
-        delete dlg;
         return false;
     }
     // The main window leaves the store alone while the central table is
     // rewritten under it, until the new map is in, whatever way this ends.
     CStoreBusyScope busy(!m_bToBackupFile);
     dlg->m_hWorkerThread = m_hLoaderThread;
-    dlg->DoModal();
-    const bool completed = dlg->m_bCompleted && !dlg->m_bAborted;
+    bool dialogShown = true;
+    try {
+        dlg->DoModal();
+    } catch (const std::bad_alloc&) {
+        // No window for the loader: it is given up below, having run or not.
+        dialogShown = false;
+    }
+    const bool completed = dialogShown && dlg->m_bCompleted && !dlg->m_bAborted;
 
     // A loader the dialog never resumed ends at once, having written nothing;
     // one still at work stops before its next record.
@@ -360,15 +391,21 @@ bool COnlineRestore::LoadRecords()
     WaitForThreadRepainting(m_hLoaderThread);
     CloseHandle(m_hLoaderThread);
     m_hLoaderThread = NULL;
-    delete dlg;
+    dlg.reset();
 
     // The central table now holds the downloaded cases: so does the map,
     // also when the dialog was closed as aborted after the commit.
     const bool committed = m_committed.load();
-    const bool shown = !committed || SwapInRecords(*store);
+    bool shown = true;
+    if (committed && !m_bToBackupFile) {
+        m_step = L"swapping in the records";
+        shown = SwapInRecords(*store);
+    }
     busy.End();
     if (!shown)
         AfxMessageBox(kTextRestartToShow, MB_OK | MB_ICONWARNING);
+    if (!dialogShown && !committed)
+        throw std::bad_alloc();
     if (committed && !completed)
         LogLine(L"On-line restore: the dialog was closed after the records were committed");
     return m_loaderResult.load() && (completed || committed);
@@ -377,23 +414,20 @@ bool COnlineRestore::LoadRecords()
 bool COnlineRestore::SwapInRecords(CUgyiratStore& store)
 {
     try {
-        CUgyiratStore::RecordMap records;
-        for (const CUgyiratRecord& record : m_records)
-            records[UgyiratKey(record)] = record;
-        store.ReplaceRecords(records);
+        store.ReplaceRecords(m_records);
         return true;
     } catch (const std::bad_alloc&) {
-        // The new map is gone again and the old one stands.
+        // The old map stands as it was.
     }
     // The table holds the downloaded cases now: they make room for reading
     // it back.
     std::vector<CUgyiratRecord>().swap(m_records);
-    LogWithoutMemory(L"On-line restore: out of memory while the restored cases were put in the list; "
-                     L"they are read back from the central table");
+    LogLine(L"On-line restore: out of memory while the restored cases were put in the list; "
+            L"they are read back from the central table");
     if (store.LoadFromDatabase())
         return true;
-    LogWithoutMemory(L"On-line restore: the central table could not be read back either; the list shows the "
-                     L"previous cases until the program is restarted");
+    LogLine(L"On-line restore: the central table could not be read back either; the list shows the "
+            L"previous cases until the program is restarted");
     return false;
 }
 
@@ -403,16 +437,35 @@ DWORD WINAPI COnlineRestore::LoadThreadProc(LPVOID parameter)
     int expected = THREAD_WAITING;
     if (!restore->m_threadStart.compare_exchange_strong(expected, THREAD_STARTED))
         return 0; // the starter gave the load up before it began
-    bool ok;
-    {
+    bool ok = false;
+    try {
         // The loader writes the central table through OLE DB on this thread.
         CComScope com(!restore->m_bToBackupFile);
         if (com.Failed())
             LogFormat(L"On-line restore: CoInitializeEx error %x", (unsigned)com.Result());
         ok = restore->StoreRecords();
+    } catch (...) {
+        // Unwound: the transaction rolled back, the new file deleted, unless
+        // the target had already taken the records.
+        restore->LoaderFailed();
+        ok = restore->m_committed.load();
     }
     restore->m_loaderResult.store(ok);
     return ok ? 1 : 0;
+}
+
+void COnlineRestore::LoaderFailed()
+{
+    const bool outOfMemory = LogCaughtException(L"On-line restore: the loader");
+    const bool stored = m_committed.load();
+    if (!stored)
+        LogLine(m_bToBackupFile ? L"On-line restore: nothing was written, the backup file is as it was"
+                                : L"On-line restore: rolled back, the central table is as it was");
+    try {
+        ReportEnd(stored, false, outOfMemory ? kOutOfMemoryText : NULL);
+    } catch (...) {
+        // The window then waits for its abort: the user can still close it.
+    }
 }
 
 bool COnlineRestore::StopRequested()
@@ -437,7 +490,7 @@ void COnlineRestore::ReportPosition(int done, int count)
                                                         done));
 }
 
-void COnlineRestore::ReportEnd(bool ok, bool stopped)
+void COnlineRestore::ReportEnd(bool ok, bool stopped, LPCWSTR failedText)
 {
     if (!m_pProgress)
         return;
@@ -451,7 +504,7 @@ void COnlineRestore::ReportEnd(bool ok, bool stopped)
                                 CProgressRecord::FLAG_FIRST_TEXT | CProgressRecord::FLAG_SECOND_TEXT |
                                     CProgressRecord::FLAG_BUTTON_CAPTION,
                                 0);
-        record->m_firstText = kTextLoadFailed;
+        record->m_firstText = failedText ? failedText : kTextLoadFailed;
         record->m_secondText = kTextLoadFailedHint;
         record->m_buttonCaption = L"Kilép";
         m_pProgress->ProcessMessage(record);
@@ -492,9 +545,10 @@ bool COnlineRestore::StoreIntoBackupFile(int& done)
     }
     bool committed = table.EndBulkInsert();
     table.Close();
-    if (!committed || inserted != count || count == 0 || m_cancel.load())
+    if (!committed || inserted != count || count == 0 || m_cancel.load() || !temp.Commit())
         return false;
-    return temp.Commit();
+    m_committed.store(true);
+    return true;
 }
 
 bool COnlineRestore::StoreIntoCentral(int& done)

@@ -32,6 +32,9 @@ public:
     int Start(bool silent);
 
     virtual bool IsRunning() const { return false; }
+    // Out of memory in any step writes nothing (or, after the records were
+    // written, leaves them): the user reads that memory ran out, the log
+    // says in which step.
     virtual bool Run();
     virtual void OnSkipped();
 
@@ -53,6 +56,9 @@ public:
     bool IsTargetBackupFile() const { return m_bToBackupFile; }
 
 protected:
+    // The steps of Run.
+    bool RunSteps();
+    void ReportOutOfMemory();
     // Whether the transfer's cases may be written at all: each must have a
     // key of its own in the store (logged when one has not).
     bool CheckStorable() const;
@@ -68,8 +74,10 @@ protected:
     bool StopRequested();
     void ReportPosition(int done, int count);
     // The loader's last record: the completed texts, the aborted ones, or
-    // a text of its own saying that nothing was changed.
-    void ReportEnd(bool ok, bool stopped);
+    // the failed text (by default saying that nothing was changed).
+    void ReportEnd(bool ok, bool stopped, LPCWSTR failedText = NULL);
+    // The loader's end when its work threw: logged, the end reported.
+    void LoaderFailed();
 
     // Thread start states: the loader works only when it claims the start
     // before the starter gives it up (a dialog that never opened).
@@ -83,11 +91,14 @@ protected:
     CWnd* m_pParent;
     std::atomic<bool> m_cancel;
     std::atomic<bool> m_loaderResult;
-    // Set by the loader once the central transaction is committed: the
-    // table then holds the downloaded records, whatever the dialog says.
+    // Set by the loader once the central transaction is committed or the
+    // new backup file has replaced the old one: the target then holds the
+    // downloaded records, whatever the dialog says.
     std::atomic<bool> m_committed;
     std::atomic<int> m_threadStart;
     std::vector<CUgyiratRecord> m_records;
+    // The step Run is in, for the log when memory runs out.
+    LPCWSTR m_step;
     // Taken on the starting thread before the loader runs.
     CString m_backupFile;
     CString m_connection;

@@ -6,6 +6,8 @@
 #include "online/VapiRequest.h"
 #include "online/ZipFile.h"
 
+const wchar_t kOutOfMemoryText[] = L"Nincs elég memória a letöltött adatok beolvasásához; a korábbi adatok nem változtak.";
+
 namespace {
 
 volatile LONG g_lastJobId = 0;

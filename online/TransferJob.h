@@ -158,7 +158,16 @@ public:
 // expected zero-filled.
 bool ReadXmlRow(XmlParser& parser, CUgyiratRecord& record);
 
-// The cases of a backup XML, appended to the caller's vector.
+// What the restore's jobs and the restore itself tell the user when memory
+// runs out.
+extern const wchar_t kOutOfMemoryText[];
+
+// The cases of a backup XML, appended to the caller's vector, which grows
+// once, to the number of Row tags in the file. The load fails, and appends
+// nothing, unless every case row of the file gives a record: a token the
+// reader could not place with rows after it, a damaged row, or a row list
+// the file ends inside of fails it. Out of memory fails it with
+// kOutOfMemoryText.
 class CTransferJob_LoadFromXml : public CTransferJob
 {
 public:
@@ -168,6 +177,9 @@ public:
 
     CString m_xmlPath;
     std::vector<CUgyiratRecord>* m_pRecords;
+
+private:
+    bool ReadRows(XmlParser& parser);
 };
 
 // Case keys present in both the download and the current data, only in the
@@ -182,7 +194,8 @@ struct CCompareCounts
 // Compares downloaded records with the case store of the application's data
 // holder. An empty store leaves the counts as they were. In both: distinct
 // store keys found in the download; only current: the store's count less
-// that; only downloaded: downloaded records whose key the store lacks.
+// that; only downloaded: downloaded records whose key the store lacks. Out
+// of memory fails it with kOutOfMemoryText.
 class CTransferJob_CompareDB : public CTransferJob
 {
 public:

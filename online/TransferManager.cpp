@@ -125,7 +125,28 @@ DWORD WINAPI CTransferManager::ThreadProc(LPVOID parameter)
     int expected = THREAD_WAITING;
     if (!manager->m_threadStart.compare_exchange_strong(expected, THREAD_STARTED))
         return (DWORD)-1; // the caller gave the run up before it began
-    return manager->RunJobs();
+    try {
+        return manager->RunJobs();
+    } catch (...) {
+        LogCaughtException(L"Transfer worker");
+        return manager->EndAfterException();
+    }
+}
+
+DWORD CTransferManager::EndAfterException()
+{
+    m_resultBits.store(RESULT_JOB_FAILED);
+    if (m_pProgress) {
+        try {
+            m_pProgress->PostAborted();
+        } catch (...) {
+            // The dialog then ends on its abort.
+        }
+    }
+    m_running.store(false);
+    if (m_hEndEvent)
+        SetEvent(m_hEndEvent);
+    return RESULT_JOB_FAILED;
 }
 
 DWORD CTransferManager::RunJobs()

@@ -76,6 +76,9 @@ private:
     // The worker: runs the jobs and posts the end record; returns the
     // result bits.
     DWORD RunJobs();
+    // The end of a run whose worker caught an exception: a failed run, the
+    // aborted record, the end event.
+    DWORD EndAfterException();
     // Between jobs: a cancel, or an abort the sink's dialog asked for (which
     // is acknowledged here).
     bool StopRequested();

@@ -1,5 +1,6 @@
 #include "online/XmlParser.h"
 #include <algorithm>
+#include <wchar.h>
 #include <new>
 #include <wctype.h>
 
@@ -196,6 +197,50 @@ void XmlParser::Reset()
     m_prolog.clear();
     m_text.reset();
     m_length = m_position = 0;
+    m_outOfMemory = false;
+}
+
+bool XmlParser::Discard(XmlNode* element)
+{
+    // A closed element holds nothing that is still open: the open element
+    // stands above it, so the reading goes on undisturbed.
+    if (!element || element == m_root || element->m_type != XmlNode::TYPE_ELEMENT || !element->m_closed ||
+        !element->m_parent)
+        return false;
+    XmlNode* parent = element->m_parent;
+    XmlNode* previous = nullptr;
+    XmlNode* child = parent->m_firstChild;
+    while (child && child != element) {
+        previous = child;
+        child = child->m_nextSibling;
+    }
+    if (!child)
+        return false;
+    if (previous)
+        previous->m_nextSibling = element->m_nextSibling;
+    else
+        parent->m_firstChild = element->m_nextSibling;
+    if (parent->m_lastChild == element)
+        parent->m_lastChild = previous;
+    element->m_nextSibling = nullptr;
+    delete element;
+    return true;
+}
+
+uint32_t XmlParser::CountStartTags(const std::wstring& name, uint32_t from) const
+{
+    if (!m_text || name.empty())
+        return 0;
+    const wchar_t* text = m_text.get();
+    const size_t size = name.size();
+    uint32_t count = 0;
+    for (uint32_t i = from; i < m_length; ++i) {
+        // "<", the name, then what ends a tag's name.
+        if (text[i] == L'<' && (size_t)(m_length - i) > size + 1 && wmemcmp(text + i + 1, name.data(), size) == 0 &&
+            IsNameEnd(text[i + 1 + size]))
+            ++count;
+    }
+    return count;
 }
 
 XmlNode* XmlParser::NextNode()
@@ -216,6 +261,7 @@ XmlNode* XmlParser::NextNode()
     } catch (const std::bad_alloc&) {
         // Out of memory: the reading ends here.
         m_position = m_length;
+        m_outOfMemory = true;
         return nullptr;
     }
 }

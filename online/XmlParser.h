@@ -101,6 +101,17 @@ public:
     XmlNode* NextNode();
     // Frees the text, the tree and the prolog; length and position become 0.
     void Reset();
+    // Frees a closed element that is not the root, with everything below it
+    // and its end tag, and takes it out of its parent's children: a reader
+    // that is done with a part of a large document gives its nodes back.
+    // The element and its subtree are invalid afterwards. False (nothing
+    // freed) for the root, an element not closed yet, or any other node.
+    bool Discard(XmlNode* element);
+    // Whether the last Load or NextNode failed for want of memory.
+    bool OutOfMemory() const { return m_outOfMemory; }
+    // How many start tags of that name the text holds from the index on: a
+    // scan of the text, not a parse (a tag inside a comment counts too).
+    uint32_t CountStartTags(const std::wstring& name, uint32_t from = 0) const;
 
     // Progress: the text's length in UTF-16 units and the index of the next
     // unread unit.
@@ -121,6 +132,7 @@ private:
     XmlNode* m_root = nullptr;
     XmlNode* m_open = nullptr;
     std::vector<XmlNode*> m_prolog;
+    bool m_outOfMemory = false;
 };
 
 // A path of steps separated by "/", each a name with an optional list of

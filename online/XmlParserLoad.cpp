@@ -53,6 +53,7 @@ bool XmlParser::Load(const wchar_t* fileName)
     const DWORD total = (DWORD)size.QuadPart;
     std::unique_ptr<char[]> bytes(new (std::nothrow) char[total + 1]);
     if (!bytes) {
+        m_outOfMemory = true;
         LogFormat(L"XmlParser - Out of memory reading %u bytes! %s", (unsigned)total, fileName);
         return false;
     }
@@ -71,6 +72,7 @@ bool XmlParser::Load(const wchar_t* fileName)
     const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.get(), (int)total, NULL, 0);
     std::unique_ptr<wchar_t[]> text(units > 0 ? new (std::nothrow) wchar_t[(size_t)units + 1] : nullptr);
     if (!text) {
+        m_outOfMemory = units > 0;
         LogFormat(L"XmlParser - Out of memory converting %u bytes! %s", (unsigned)total, fileName);
         return false;
     }

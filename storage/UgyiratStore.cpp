@@ -126,6 +126,38 @@ void CUgyiratStore::ReplaceRecords(RecordMap& records)
     LogFormat(L"Records replaced: %d", (int)m_records.size());
 }
 
+void CUgyiratStore::ReplaceRecords(const std::vector<CUgyiratRecord>& records)
+{
+    m_index.Invalidate();
+    RecordMap::Map& old = m_records.Untracked();
+    // What can fail comes first: the nodes the old map lacks, the names.
+    RecordMap::Map spare;
+    for (size_t i = old.size(); i < records.size(); ++i)
+        spare.emplace_hint(spare.end(), (int)i, CUgyiratRecord());
+    for (const CUgyiratRecord& record : records)
+        AddNames(record);
+    // From here on nothing allocates: each case takes a node of the old map,
+    // or a spare one once those are used up.
+    RecordMap fresh;
+    RecordMap::Map& target = fresh.Untracked();
+    for (const CUgyiratRecord& record : records) {
+        const int key = UgyiratKey(record);
+        auto found = target.find(key);
+        if (found != target.end()) {
+            found->second = record;
+            continue;
+        }
+        RecordMap::Map& source = old.empty() ? spare : old;
+        auto node = source.extract(source.begin());
+        node.key() = key;
+        node.mapped() = record;
+        target.insert(std::move(node));
+    }
+    // The old map's nodes left over (a smaller register) go with fresh.
+    m_records.swap(fresh);
+    LogFormat(L"Records replaced: %d", (int)m_records.size());
+}
+
 bool CUgyiratStore::ReadBackup()
 {
     m_bOffline = true;

@@ -3,6 +3,7 @@
 // only on success into the map.
 #pragma once
 #include <set>
+#include <vector>
 #include "storage/RDBTable.h"
 #include "storage/UgyiratRecordMap.h"
 #include "storage/UgyiratSearchIndex.h"
@@ -51,6 +52,12 @@ public:
     // table: the map becomes the given records (keyed as always), whose
     // names join the name lists.
     void ReplaceRecords(RecordMap& records);
+    // The same from the downloaded records (of a key given twice the later
+    // one): the map is rebuilt from its own nodes, so the register is never
+    // held a third time beside the old map and the records; only the cases
+    // beyond the old count take new memory. Out of memory throws
+    // std::bad_alloc with the map as it was (the name lists may have grown).
+    void ReplaceRecords(const std::vector<CUgyiratRecord>& records);
 
     // The lowered texts of the map's cases for the search, brought up to
     // date first (built anew after a load or a change from outside the

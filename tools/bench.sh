@@ -32,7 +32,8 @@ for step in pull load compare; do
   "${wine_run[@]}" "$dir/bin/transfer_bench.exe" "$step" "${1:-100000}"
 done
 echo "== pipeline_bench (the online backup of the central table to the web-service stand-in, each step and through"
-echo "   CTransferManager; the restore of the same into the backup file, each step and the peak working set)"
+echo "   CTransferManager; the restore of the same into the backup file, each step and the peak working set;"
+echo "   a whole restore into the central database with the preview, as a user runs it, in a process of its own)"
 # The stand-in listens on the fixed ports 80 and 443 that every worktree's
 # tests share: it runs under their lock, and stops before the lock goes.
 webservice=("$(command -v python3)" "$ROOT/tests/standins/webservice/webservice.py")
@@ -42,6 +43,8 @@ webservice=("$(command -v python3)" "$ROOT/tests/standins/webservice/webservice.
   status=0
   "${wine_run[@]}" "$dir/bin/pipeline_bench.exe" backup "${1:-100000}" || status=$?
   "${wine_run[@]}" "$dir/bin/pipeline_bench.exe" restore || status=$?
+  "${wine_run[@]}" "$dir/bin/pipeline_bench.exe" central "${1:-100000}" | tee "$dir/restore-central.txt" ||
+    status=$?
   "${webservice[@]}" stop --state "$dir/webservice" >/dev/null
   exit $status
 ) 9>/tmp/folionex-webservice.lock
@@ -50,11 +53,14 @@ webservice=("$(command -v python3)" "$ROOT/tests/standins/webservice/webservice.
 # measured in the same program run, with the ratio: the search walk beside a
 # packed pool with one wcsstr per case, the whole keystroke, CreateBackup
 # beside a bare SQLite write, LoadFromBackup beside the read and the first
-# touch of the map's memory, and the peak working set of a restore-like load.
+# touch of the map's memory, the peak working set of a restore-like load, and
+# that of a whole restore with its preview beside the store's map and one
+# copy of the downloaded records (from the pipeline_bench run above).
 goal_figures() {
   echo "== goals (each beside its bare figure from the same run)"
   { "${wine_run[@]}" "$dir/bin/maindlg_benchmark.exe" "$1"
     "${wine_run[@]}" "$dir/bin/store_benchmark.exe" "$1"; } |
     grep -E 'ratio|whole keystroke|index built|restore-like'
+  grep -E "the store's map|blocks of 64 MB|whole restore with the preview" "$dir/restore-central.txt" || true
 }
 goal_figures "${1:-100000}"

@@ -3,6 +3,7 @@
 // clicks, the column and row dialogs, the boxes of the rows, the import with
 // its progress window, an abort, and an insert held past the abort's wait.
 #include <gtest/gtest.h>
+#include <new>
 #include <atomic>
 #include <memory>
 #include "../afx/WindowTestSupport.h"
@@ -193,6 +194,10 @@ public:
     }
     bool Insert(const CUgyiratRecord& record) override
     {
+        if (m_inserts + 1 == throwAt) {
+            ++m_inserts;
+            throw std::bad_alloc();
+        }
         if (++m_inserts == holdAt) {
             SetEvent(m_entered);
             m_busyWhileHeld = IsStoreBusy();
@@ -204,6 +209,8 @@ public:
     void Release() { SetEvent(m_release); }
 
     int holdAt = 0;
+    // The insert with this ordinal throws, as one that finds no memory.
+    int throwAt = 0;
     std::atomic<int> m_inserts{0};
     std::atomic<bool> m_busyWhileHeld{false};
 
@@ -661,6 +668,28 @@ TEST_F(ImportWizardTest, AnAbortKeepsTheRowsInserted)
     Rows rows = CaseRows();
     ASSERT_EQ(rows.size(), 3u) << "the rows before the abort and the one being inserted";
     EXPECT_EQ(rows[2][1], L"3");
+}
+
+// The worker's thread catches what its loop throws: the run ends as an
+// aborted one with the rows inserted before, and the wizard goes on.
+TEST_F(ImportWizardTest, AnInsertThatThrowsEndsTheImportAsFailed)
+{
+    table->throwAt = 3;
+    ProgressEnd end;
+    INT_PTR result = Drive([&](HWND wnd) {
+        PasteTyped(wnd, CaseLines(1, 10, 2026), 10);
+        HWND progress = RunImport(wnd);
+        ASSERT_TRUE(progress);
+        FinishProgress(progress, L"Kilép", end);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(end.first, CString(L"Az importálást megszakította!"));
+    EXPECT_FALSE(IsStoreBusy());
+    EXPECT_EQ(CaseRows().size(), 2u) << "the rows before the one that threw";
+    const std::string log = ReadFileBytes(env.Folder() + CAppSettings::GetExeBaseName() + L".log");
+    const std::wstring line = L"Import worker: out of memory";
+    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(log.data()), log.size() / 2).find(line),
+              std::wstring::npos);
 }
 
 TEST_F(ImportWizardTest, AnInsertHeldPastTheAbortWaitIsJoined)

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <functional>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 #include "foundation/AppSettings.h"
 #include "foundation/Log.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -169,6 +172,78 @@ TEST_F(LogTest, MessageIsDroppedWhileAnotherHandleHoldsTheFile)
     auto lines = Lines(ReadLog(path));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(AfterStamp(lines[1]), L"third");
+}
+
+// The handlers of out-of-memory failures log: a message that finds no
+// memory is lost alone, and nothing is thrown at its writer.
+TEST_F(LogTest, AMessageWithoutMemoryIsLostAloneAndThrowsNothing)
+{
+    LogLine(L"first");
+    struct Case
+    {
+        const char* name;
+        long after; // allocations that succeed first
+        bool every;
+    } cases[] = {
+        {"no allocation succeeds", 0, true},
+        {"the first fails", 0, false},
+        {"the second fails", 1, false},
+        {"the third fails", 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            CAllocationFailure failure(c.after, 0, c.every);
+            EXPECT_NO_THROW(LogLine(L"dropped"));
+            EXPECT_NO_THROW(LogFormat(L"dropped %s %d", L"formatted", 7));
+        }
+        LogLine(L"after");
+    }
+    // Whatever found its memory was written whole; the log goes on.
+    auto lines = Lines(ReadLog(path));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(AfterStamp(lines.front()), L"first");
+    int after = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        std::wstring text = AfterStamp(lines[i]);
+        EXPECT_TRUE(text == L"after" || text == L"dropped" || text == L"dropped formatted 7") << CStringA(text.c_str());
+        after += text == L"after";
+    }
+    EXPECT_EQ(after, 4);
+}
+
+// What the outermost frames of the threads and the Windows callbacks caught,
+// in one line each; the class library's objects are deleted.
+TEST_F(LogTest, WhatWasCaughtIsLoggedWithThePlace)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> raise;
+        std::wstring line;
+        bool outOfMemory;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, L"Hely: out of memory", true},
+        {"the class library's out of memory", [] { AfxThrowMemoryException(); }, L"Hely: out of memory", true},
+        {"a standard exception", [] { throw std::runtime_error("no such case"); }, L"Hely: no such case", false},
+        {"a class-library exception", [] { AfxThrowUserException(); }, L"Hely: an exception of the class library",
+         false},
+        {"anything else", [] { throw 42; }, L"Hely: an unknown exception", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(path);
+        bool outOfMemory = !c.outOfMemory;
+        try {
+            c.raise();
+        } catch (...) {
+            outOfMemory = LogCaughtException(L"Hely");
+        }
+        EXPECT_EQ(outOfMemory, c.outOfMemory);
+        auto lines = Lines(ReadLog(path));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(AfterStamp(lines[0]), c.line);
+    }
 }
 
 TEST_F(LogTest, MessagesOfThreadsNeverInterleave)

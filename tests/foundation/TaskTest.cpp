@@ -2,8 +2,10 @@
 #include "foundation/AppSettings.h"
 #include "foundation/RegisteredMessages.h"
 #include "foundation/Task.h"
+#include "support/TestSupport.h"
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -315,6 +317,63 @@ TEST(TaskRunnerThread, OwnThreadRunsTheQueuedTasks)
     EXPECT_EQ(counts.executed, 3);
     EXPECT_NE(ranOn.load(), GetCurrentThreadId());
     EXPECT_NE(ranOn.load(), (DWORD)-1);
+}
+
+// Throws what it is given from Execute; Release deletes it.
+class CThrowingTask : public CTask
+{
+public:
+    CThrowingTask(std::function<void()> raise, TaskCounts* counts) : m_raise(raise), m_counts(counts) {}
+    ~CThrowingTask() override { ++m_counts->destroyed; }
+    bool KeepAfterRun() override { return false; }
+    int Execute() override
+    {
+        ++m_counts->executed;
+        if (m_raise)
+            m_raise();
+        return 0;
+    }
+    void Release() override
+    {
+        ++m_counts->released;
+        delete this;
+    }
+
+private:
+    std::function<void()> m_raise;
+    TaskCounts* m_counts;
+};
+
+// A task that throws ends as failed and is released; the runner goes on
+// with the next one, on the UI thread and on a thread of its own alike.
+TEST(TaskRunnerFailures, ATaskThatThrowsFailsAloneOnEitherThread)
+{
+    const testing_support::Raisers raises = testing_support::EveryKindOfException();
+    for (bool ownThread : {false, true}) {
+        SCOPED_TRACE(ownThread ? "own thread" : "calling thread");
+        TaskCounts counts;
+        CTaskStack source;
+        CTaskRunner runner;
+        source.Push(new CThrowingTask(nullptr, &counts));
+        for (const auto& raise : raises)
+            source.Push(new CThrowingTask(raise.second, &counts));
+        source.Push(new CThrowingTask(nullptr, &counts));
+        const int total = (int)raises.size() + 2;
+        if (ownThread) {
+            ASSERT_TRUE(runner.StartThread(&source, total));
+            DWORD began = GetTickCount();
+            while (counts.released < total && GetTickCount() - began < 10000)
+                Sleep(1);
+        } else {
+            runner.SetSource(&source);
+            runner.SetMaxPasses(1);
+            for (int i = 0; i < total; ++i)
+                EXPECT_EQ(runner.Run(), 0);
+        }
+        EXPECT_EQ(counts.executed, total);
+        EXPECT_EQ(counts.released, total);
+        EXPECT_EQ(runner.GetFailedCount(), (int)raises.size());
+    }
 }
 
 // ---------------------------------------------------------------------------

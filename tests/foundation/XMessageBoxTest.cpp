@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -749,6 +750,36 @@ TEST(XMessageBoxTest, ReportButtonCallsBackAndTheBoxStays)
     EXPECT_EQ(g_reportText, L"Jelentendő hiba.");
     EXPECT_EQ(g_reportData, 0xC0FFEEu);
     EXPECT_EQ(answer, IDOK);
+}
+
+// What a handler of the box throws (here the Report callback) cannot cross
+// the dialog manager's frames: the box ends answering -1, the program goes
+// on, and the next box works.
+namespace {
+std::function<void()> g_reportRaise;
+void CALLBACK ThrowingReport(LPCWSTR, DWORD)
+{
+    g_reportRaise();
+}
+} // namespace
+
+TEST(XMessageBoxTest, AHandlerThatThrowsEndsTheBoxAsNotShown)
+{
+    const Raisers raises = EveryKindOfException();
+    for (const auto& raise : raises) {
+        SCOPED_TRACE(raise.first);
+        g_reportRaise = raise.second;
+        XMessageBoxParams p;
+        p.pfnReport = ThrowingReport;
+        bool gone = false;
+        int answer = RunBox(NULL, L"Jelentendő hiba.", MB_OKCANCEL, &p, NULL, [&](HWND box) {
+            ClickId(box, XMB_IDREPORT);
+            gone = WaitForWindowGone(box, 5000);
+        });
+        EXPECT_TRUE(gone);
+        EXPECT_EQ(answer, -1);
+        EXPECT_EQ(RunBox(NULL, L"Utána.", MB_OK, NULL, NULL, [](HWND box) { ClickId(box, IDOK); }), IDOK);
+    }
 }
 
 // What the Help button asked of the help viewer.

@@ -1,7 +1,9 @@
 // libFuzzer harness (host build, AddressSanitizer): the XML reader's token
 // core over arbitrary files. The input is decoded from UTF-8 as the program
 // decodes a loaded file (an invalid byte becomes U+FFFD, a NUL stays) and
-// read to its end past every null; the first bytes are also tried as a path.
+// read to its end past every null, giving back the nodes of some closed
+// elements as the restore's load does with its rows; the first bytes are
+// also tried as a path.
 #include <assert.h>
 #include <stdint.h>
 #include <string>
@@ -64,6 +66,14 @@ void ReadAll(const std::wstring& text, const XmlPathFilter* filters, int count)
             filters[f].Matches(node);
         for (const auto& attribute : node->GetAttributes())
             node->HasAttribute(attribute.first, attribute.second);
+        // The element an end tag closed, every other time: gone with the
+        // end tag itself, the reading goes on.
+        if (node->GetType() == XmlNode::TYPE_END && (calls & 1)) {
+            XmlNode* closed = node->GetParent();
+            const bool root = closed == parser.GetRoot();
+            assert(parser.Discard(closed) != root);
+            assert(parser.CountStartTags(L"Row", parser.GetPosition()) <= parser.CountStartTags(L"Row"));
+        }
     }
     assert(parser.GetPosition() == parser.GetLength());
     assert(!parser.NextNode());

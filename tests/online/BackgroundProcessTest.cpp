@@ -18,6 +18,7 @@
 #include "storage/ConnectionManagerSqlServer.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 #include "support/WebServiceControl.h"
 #include "support/WindowDriver.h"
@@ -558,6 +559,27 @@ TEST_F(BackgroundProcessTest, StopCutsAStalledCheckShort)
     Posted posted = Drain();
     EXPECT_EQ(0, posted.tasks);
     EXPECT_TRUE(Logged(L"Background process finished."));
+}
+
+// A step that throws, here out of memory on the worker's thread, ends the
+// pass as failed: the thread ends as after any pass, the window gets its
+// buttons back, and a stop finds nothing left to wait for.
+TEST_F(BackgroundProcessTest, AStepThatThrowsEndsThePassAsFailed)
+{
+    BackgroundProcess::SetCheckVersionCalls(0);
+    BackgroundProcess worker(&mainWnd);
+    {
+        CAllocationFailure failure(0, 0, true);
+        failure.SpareThread(GetCurrentThreadId());
+        ASSERT_TRUE(worker.Start());
+        ASSERT_TRUE(WaitUntil([&] { return worker.GetState() == BackgroundProcess::STATE_FINISHED; }, 20000));
+        EXPECT_GT(failure.Refused(), 0);
+    }
+    EXPECT_NE(worker.GetDoneMask() & BackgroundProcess::DONE_FULL, (DWORD)BackgroundProcess::DONE_FULL);
+    Posted posted = Drain();
+    EXPECT_EQ(posted.locks, std::vector<int>{1});
+    worker.Stop(true);
+    EXPECT_EQ(worker.GetState(), BackgroundProcess::STATE_FINISHED);
 }
 
 TEST_F(BackgroundProcessTest, FinishedWorkerStopsAndStartsAgain)

@@ -63,8 +63,8 @@ void PrintTo(const Row& r, std::ostream* os)
 std::vector<Row> RowsOf(const CCompareDlg& dlg)
 {
     std::vector<Row> rows;
-    for (const auto& entry : dlg.m_rows)
-        rows.push_back({entry.first, entry.second.CompareState, entry.second.Megjegyzes});
+    for (const CCompareDlg::Row& row : dlg.m_rows)
+        rows.push_back({row.key, row.state, row.record->Megjegyzes});
     return rows;
 }
 
@@ -134,16 +134,23 @@ TEST(CompareRows, EachCaseGetsItsRowsAndTheCurrentRecordsTheirState)
         for (CUgyiratRecord& d : e.downloaded)
             d.CompareState = 4;
         CCompareDlg dlg;
-        dlg.m_rows[12345] = Case(1990, 1);
+        const CUgyiratRecord stale = Case(1990, 1);
+        dlg.m_rows.push_back({12345, &stale, 2});
         dlg.BuildRows(e.downloaded, current);
         EXPECT_EQ(RowsOf(dlg), e.rows);
         ASSERT_EQ(current.size(), e.current.size());
         for (const Expected& s : e.states)
-            EXPECT_EQ(current[MakeUgyiratKey(s.ev, s.nr)].CompareState, s.state) << s.ev << "/" << s.nr;
-        // The rows are copies: the records themselves are as they were but
-        // for their state.
+            EXPECT_EQ(current.at(MakeUgyiratKey(s.ev, s.nr)).CompareState, s.state) << s.ev << "/" << s.nr;
+        // No row holds a copy: each shows a downloaded record or a current
+        // one where it lies, and those are as they were but for the state.
+        for (const CCompareDlg::Row& row : dlg.m_rows) {
+            const bool downloadedOne =
+                !e.downloaded.empty() && row.record >= &e.downloaded.front() && row.record <= &e.downloaded.back();
+            const bool currentOne = row.key % 2 != 0 && row.record == &current.at((int)((row.key + 1) / 2));
+            EXPECT_TRUE(row.key % 2 == 0 ? downloadedOne : currentOne) << row.key;
+        }
         for (const CUgyiratRecord& c : e.current)
-            EXPECT_STREQ(current[UgyiratKey(c)].Megjegyzes, c.Megjegyzes);
+            EXPECT_STREQ(current.at(UgyiratKey(c)).Megjegyzes, c.Megjegyzes);
     }
     // The highest row key is beyond 32 bits.
     EXPECT_EQ(RowKey(32767, 65535), 2LL * INT_MAX);
@@ -218,6 +225,8 @@ RECT CellOnScreen(HWND list, int row, int column)
 }
 
 const COLORREF kStateColours[] = {0x0000FF, 0x000000, 0xFF0000, 0xFF8080, 0x808080};
+// The states of the rows of the dialog's Fill, from the top of the list.
+const std::vector<int> kShownStates = {0, 2, 4, 1, 8, 2, 4, 1};
 
 class CompareDlgTest : public ::testing::Test
 {
@@ -260,7 +269,6 @@ TEST_F(CompareDlgTest, ListsTheRowsFromTheHighestKeyDownInTheirColours)
 {
     typedef std::vector<std::wstring> Texts;
     std::vector<Texts> rows;
-    std::vector<int> data;
     Texts headings;
     std::vector<int> widths;
     int listClient = 0;
@@ -293,16 +301,11 @@ TEST_F(CompareDlgTest, ListsTheRowsFromTheHighestKeyDownInTheirColours)
             for (int c = 0; c < columns; ++c)
                 row.push_back((LPCWSTR)ListItemText(list, r, c));
             rows.push_back(row);
-            LVITEMW item = {};
-            item.mask = LVIF_PARAM;
-            item.iItem = r;
-            SendMessageW(list, LVM_GETITEMW, 0, (LPARAM)&item);
-            data.push_back((int)item.lParam);
         }
         // Each row's status cell, as the screen shows it: its own colour
         // and none of the others'.
-        for (int r = 0; r < count && r < (int)data.size(); ++r) {
-            COLORREF want = CCompareDlg::StateColour(data[r]);
+        for (int r = 0; r < count && r < (int)kShownStates.size(); ++r) {
+            COLORREF want = CCompareDlg::StateColour(kShownStates[r]);
             bool seen = WaitUntil([&] { return ScreenArea(CellOnScreen(list, r, 6)).Count(want) > 0; });
             ScreenArea cell(CellOnScreen(list, r, 6));
             if (!seen)
@@ -330,7 +333,6 @@ TEST_F(CompareDlgTest, ListsTheRowsFromTheHighestKeyDownInTheirColours)
         {L"4", L"2024", L"Kovács Éva", L"Nagy Péter", L"Polgári", L"Tanácsadás", L"nem változik"},
     };
     EXPECT_EQ(rows, want);
-    EXPECT_EQ(data, (std::vector<int>{0, 2, 4, 1, 8, 2, 4, 1}));
     EXPECT_TRUE(colourFaults.empty()) << ::testing::PrintToString(colourFaults);
 }
 
@@ -404,29 +406,26 @@ TEST_F(CompareDlgTest, TheLegendShowsEachColourOnWhite)
 }
 
 // The answers to the list's custom draw: item drawing asked for, the text
-// colour set from the item data (any unknown state red).
+// colour set from the state of the row drawn (a row the list does not
+// hold red).
 TEST_F(CompareDlgTest, CustomDrawAnswers)
 {
     struct Answer
     {
         DWORD stage;
-        LPARAM data;
+        DWORD_PTR item;
         LRESULT result;
         COLORREF colour;
     };
-    std::vector<Answer> answers = {
-        {CDDS_PREPAINT, 0, CDRF_NOTIFYITEMDRAW, 0x123456},
-        {CDDS_ITEMPREPAINT, 8, CDRF_DODEFAULT, 0x808080},
-        {CDDS_ITEMPREPAINT, 4, CDRF_DODEFAULT, 0xFF8080},
-        {CDDS_ITEMPREPAINT, 2, CDRF_DODEFAULT, 0xFF0000},
-        {CDDS_ITEMPREPAINT, 1, CDRF_DODEFAULT, 0x000000},
-        {CDDS_ITEMPREPAINT, 0, CDRF_DODEFAULT, 0x0000FF},
-        {CDDS_ITEMPREPAINT, 16, CDRF_DODEFAULT, 0x0000FF},
-        {CDDS_POSTPAINT, 1, CDRF_DODEFAULT, 0x123456},
-    };
+    std::vector<Answer> answers = {{CDDS_PREPAINT, 0, CDRF_NOTIFYITEMDRAW, 0x123456}};
+    for (size_t i = 0; i < kShownStates.size(); ++i)
+        answers.push_back({CDDS_ITEMPREPAINT, i, CDRF_DODEFAULT, CCompareDlg::StateColour(kShownStates[i])});
+    answers.push_back({CDDS_ITEMPREPAINT, kShownStates.size(), CDRF_DODEFAULT, 0x0000FF});
+    answers.push_back({CDDS_POSTPAINT, 1, CDRF_DODEFAULT, 0x123456});
     std::vector<LRESULT> results;
     std::vector<COLORREF> colours;
     CCompareDlg dlg;
+    Fill(dlg);
     Run(dlg, [&](HWND wnd) {
         HWND list = Control(wnd, IDC_CMP_LIST);
         for (const Answer& a : answers) {
@@ -435,7 +434,7 @@ TEST_F(CompareDlgTest, CustomDrawAnswers)
             draw.nmcd.hdr.idFrom = IDC_CMP_LIST;
             draw.nmcd.hdr.code = NM_CUSTOMDRAW;
             draw.nmcd.dwDrawStage = a.stage;
-            draw.nmcd.lItemlParam = a.data;
+            draw.nmcd.dwItemSpec = a.item;
             draw.clrText = 0x123456;
             results.push_back(SendMessageW(wnd, WM_NOTIFY, IDC_CMP_LIST, (LPARAM)&draw));
             colours.push_back(draw.clrText);

@@ -19,6 +19,9 @@
 #include "TestSqlServer.h"
 #include "TransferTestSupport.h"
 #include "foundation/Conversions.h"
+#include "foundation/Progress.h"
+#include "foundation/RegisteredMessages.h"
+#include "online/CompareDlg.h"
 #include "online/OnlineBackup.h"
 #include "online/OnlineRestore.h"
 #include "online/TransferManager.h"
@@ -28,6 +31,7 @@
 #include "storage/DatabaseContext.h"
 #include "storage/StoreBusy.h"
 #include "storage/UgyiratStore.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 #include "support/WebServiceControl.h"
 #include "support/WindowDriver.h"
@@ -327,6 +331,15 @@ TEST_F(OnlineRestoreTest, FailuresAndRefusalsLeaveEverythingAsItWas)
         xml.insert(uploaded.find("</Rows>"), uploaded.substr(row, end + 8 - row));
         return xml;
     };
+    // A foreign file's self-closed element inside a row: the rows after it
+    // would run into that row.
+    auto selfClosed = [&] {
+        std::string xml = uploaded;
+        size_t at = xml.find("<data>2024</data><data>2</data>");
+        EXPECT_NE(at, std::string::npos);
+        xml.insert(at + 31, "<data/>");
+        return xml;
+    };
     auto bigNumber = [&] {
         std::string xml = uploaded;
         size_t at = xml.find("<data>2024</data><data>2</data>");
@@ -383,6 +396,8 @@ TEST_F(OnlineRestoreTest, FailuresAndRefusalsLeaveEverythingAsItWas)
            }}}},
         {"a number above 65535", [&] { UploadXml(bigNumber()); },
          {overwrite, transferDone, Message(kNotObtained)}},
+        {"a row with a foreign <data/>", [&] { UploadXml(selfClosed()); },
+         {overwrite, transferFailed, Message(kNotObtained)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -447,6 +462,215 @@ TEST_F(OnlineRestoreTest, AbortInTheLoaderDialogRollsBack)
     const int done = _wtoi(reinterpret_cast<const wchar_t*>(log.data() + at) + line.size());
     EXPECT_LT(done, kCases) << "stopped before its last case";
     std::printf("The loader stopped after %d of %d cases\n", done, kCases);
+}
+
+// The uploaded backup with `count` more cases (2023/1 on) before its end.
+std::string WithMoreCases(std::string xml, int count)
+{
+    std::string rows;
+    char row[256];
+    for (int i = 1; i <= count; ++i) {
+        snprintf(row, sizeof(row),
+                 "    <Row><data>2023</data><data>%d</data><data>Kiss</data><data>Nagy</data><data>Polg\xC3\xA1ri"
+                 "</data><data></data><data>2024.01.02 03:04:05</data><data></data><data></data></Row>\r\n",
+                 i);
+        rows += row;
+    }
+    size_t end = xml.find("</Rows>");
+    EXPECT_NE(end, std::string::npos);
+    xml.insert(end, rows);
+    return xml;
+}
+
+// Memory running out in the load, the preview or the loader: the user reads
+// that it ran out, the log says where, and nothing is written.
+TEST_F(OnlineRestoreTest, OutOfMemoryAnywhereWritesNothing)
+{
+    BackUp();
+    ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
+    ASSERT_TRUE(store().CreateBackup());
+    const int kMore = 5000;
+    UploadXml(WithMoreCases(UploadedXml(), kMore));
+    const size_t records = (kMore + 3) * sizeof(CUgyiratRecord);
+    auto state = [&] {
+        return State{Central(), Of(store().m_records), BackupFile(), ReadFileBytes(env.BackupPath()), LastBackup()};
+    };
+    const State before = state();
+    const CString log = env.Folder() + CAppSettings::GetExeBaseName() + L".log";
+    const std::wstring outOfMemory =
+        L"Nincs elég memória a letöltött adatok beolvasásához; a korábbi adatok nem változtak.";
+    std::unique_ptr<CAllocationFailure> failure;
+    const DWORD uiThread = GetCurrentThreadId();
+    // Arms the failure when the counts box shows, then answers it.
+    auto armAtTheCounts = [&](int button, size_t minSize, bool spareUi) {
+        return Step{kCaptionLoad, [&, button, minSize, spareUi](HWND box) {
+                        failure.reset(new CAllocationFailure(0, minSize));
+                        failure->SpareThread(GetCurrentThreadId());
+                        if (spareUi)
+                            failure->SpareThread(uiThread);
+                        ClickId(box, button);
+                    }};
+    };
+    std::wstring shown;
+    // The loader's window, once it shows its end.
+    auto loaderEnds = Step{kLoaderTitle, [&](HWND dialog) {
+                               ASSERT_TRUE(WaitUntil([&] { return Text(Control(dialog, IDCANCEL)) == L"Kilép"; },
+                                                     60000));
+                               shown = Text(Control(dialog, IDC_PROGRESS_TEXT1));
+                               Click(Control(dialog, IDCANCEL));
+                           }};
+    struct Case
+    {
+        const char* name;
+        bool toBackupFile;
+        size_t armBefore; // minimum size of the failing block, armed before the restore (0: not)
+        std::vector<Step> steps;
+        std::wstring logged;
+    } cases[] = {
+        {"the load's records", false, records,
+         {{kCaptionDownload, Press(IDOK)},
+          {kTransferTitle, [&](HWND dialog) {
+               ASSERT_TRUE(WaitUntil([&] { return Text(Control(dialog, IDCANCEL)) == L"Kilép"; }, 60000));
+               shown = Text(Control(dialog, IDC_PROGRESS_TEXT2));
+               Click(Control(dialog, IDCANCEL));
+           }},
+          Message(kNotObtained)},
+         L"XML load: out of memory after 0 records; nothing is kept"},
+        {"the preview's rows", false, 0,
+         {{kCaptionDownload, Press(IDOK)},
+          {kTransferTitle, PressWhenShown(L"Tovább")},
+          armAtTheCounts(IDNO, (kMore + 4) * sizeof(CCompareDlg::Row), false),
+          {L"", [&](HWND box) {
+               shown = ReadBox(box).text;
+               ClickId(box, IDOK);
+           }}},
+         L"On-line restore: out of memory in the preview; nothing was written"},
+        {"the loader into the central database", false, 0,
+         {{kCaptionDownload, Press(IDOK)}, {kTransferTitle, PressWhenShown(L"Tovább")}, armAtTheCounts(IDYES, 0, true),
+          loaderEnds},
+         L"On-line restore: the loader: out of memory"},
+        {"the loader into the backup file", true, 0,
+         {{kCaptionDownload, Press(IDOK)},
+          {kTransferTitle, [&](HWND dialog) {
+               // The transfer's thread is past its work by now.
+               ASSERT_TRUE(WaitUntil([&] { return Text(Control(dialog, IDCANCEL)) == L"Tovább"; }, 60000));
+               failure.reset(new CAllocationFailure(0));
+               failure->SpareThread(GetCurrentThreadId());
+               failure->SpareThread(uiThread);
+               Click(Control(dialog, IDCANCEL));
+           }},
+          loaderEnds},
+         L"On-line restore: the loader: out of memory"},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(log);
+        shown.clear();
+        if (c.armBefore)
+            failure.reset(new CAllocationFailure(0, c.armBefore));
+        EXPECT_EQ(Restore(c.toBackupFile, c.steps), 0);
+        const long refused = failure ? failure->Refused() : 0;
+        failure.reset();
+        EXPECT_EQ(refused, 1);
+        EXPECT_EQ(shown, outOfMemory);
+        EXPECT_TRUE(state() == before);
+        const std::string bytes = ReadFileBytes(log);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        EXPECT_NE(text.find(c.logged), std::wstring::npos) << CStringA(c.logged.c_str()).GetString();
+    }
+}
+
+// The synchronisation restores a damaged backup no more than a restore from
+// the window does: the backup file stays as it was, silently.
+TEST_F(OnlineRestoreTest, TheSynchronisationLeavesTheBackupFileForADamagedBackup)
+{
+    BackUp();
+    ASSERT_TRUE(store().Insert(MakeRecord(2025, 8, L"Új Ügyfél")));
+    ASSERT_TRUE(store().CreateBackup());
+    const std::string oldBytes = ReadFileBytes(env.BackupPath());
+    std::string xml = UploadedXml();
+    const size_t at = xml.find("<data>2024</data><data>2</data>");
+    ASSERT_NE(at, std::string::npos);
+    xml.insert(at + 31, "<data/>");
+    UploadXml(xml);
+    env.Settings().WriteProfileInt(L"OMBackupFrequency", 33);
+    store().SwitchOffline();
+    EXPECT_EQ(COnlineRestore(true, NULL).Start(true), 0);
+    EXPECT_EQ(ReadFileBytes(env.BackupPath()), oldBytes);
+    EXPECT_EQ(LastBackup(), kEarlierBackup);
+}
+
+// While it lives, the completion record the loader posts to its window is
+// dropped on the way: the user closes that window before the completion
+// reaches it.
+class CCompletionLost
+{
+public:
+    CCompletionLost()
+    {
+        s_lost = false;
+        m_hook = SetWindowsHookExW(WH_GETMESSAGE, Hook, NULL, GetCurrentThreadId());
+    }
+    ~CCompletionLost() { UnhookWindowsHookEx(m_hook); }
+    // Whether the completion came (and was dropped): the loader has ended.
+    static bool Lost() { return s_lost.load(); }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        MSG* msg = reinterpret_cast<MSG*>(lParam);
+        if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == g_uMsgProgress &&
+            Text(msg->hwnd) == kLoaderTitle) {
+            CProgressRecord* record = reinterpret_cast<CProgressRecord*>(msg->wParam);
+            if (record && record->m_kind == CProgressRecord::KIND_COMPLETED) {
+                delete record;
+                msg->message = WM_NULL;
+                msg->wParam = 0;
+                s_lost = true;
+            }
+        }
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    }
+    HHOOK m_hook;
+    static std::atomic<bool> s_lost;
+};
+std::atomic<bool> CCompletionLost::s_lost{false};
+
+// The user closes the loader's window at the last moment, after the target
+// was written: the restore stands, and says so.
+TEST_F(OnlineRestoreTest, ClosedAfterTheRecordsWereStoredTheRestoreSucceeds)
+{
+    const Snapshot backup = BackUp();
+    ChangeRegister();
+    ASSERT_TRUE(store().CreateBackup());
+    for (bool toBackupFile : {false, true}) {
+        SCOPED_TRACE(toBackupFile ? "into the backup file" : "into the central database");
+        env.Settings().WriteProfileInt(L"OMLastBackup", kEarlierBackup);
+        std::vector<Step> steps = {{kCaptionDownload, Press(IDOK)}, {kTransferTitle, PressWhenShown(L"Tovább")}};
+        if (!toBackupFile)
+            steps.push_back({kCaptionLoad, Press(IDYES)});
+        bool stored = false;
+        CString question;
+        steps.push_back({kLoaderTitle, [&](HWND dialog) {
+                             // The loader reports its end once the target holds the records.
+                             stored = WaitUntil([] { return CCompletionLost::Lost(); }, 60000);
+                             Click(Control(dialog, IDCANCEL));
+                             HWND box = WaitForWindow(L"#32770", L"Figyelmeztetés", 10000);
+                             ASSERT_TRUE(box);
+                             question = ReadBox(box).text;
+                             ClickId(box, IDYES);
+                         }});
+        int result;
+        {
+            CCompletionLost lost;
+            result = Restore(toBackupFile, steps);
+        }
+        EXPECT_TRUE(stored);
+        EXPECT_EQ(question, L"Valóban megszakítsam a letöltést?") << "the window was closed before the completion";
+        EXPECT_EQ(result, 1);
+        EXPECT_NE(LastBackup(), kEarlierBackup);
+        EXPECT_EQ(toBackupFile ? BackupFile() : Central(), backup);
+    }
 }
 
 // ---------------------------------------------------------------------------

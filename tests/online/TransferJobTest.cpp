@@ -2,6 +2,7 @@
 // upload's answer-file reader, and the manager's silent run with jobs of the
 // test's own.
 #include <gtest/gtest.h>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -134,8 +135,9 @@ TEST_F(TransferJobTest, DecryptReadsAesAndOlderRc4Backups)
         } else {
             EXPECT_EQ(out, "korábbi");
         }
-        if (!c.ok && c.password[0])
+        if (!c.ok && c.password[0]) {
             EXPECT_EQ(job.GetErrorText(), L"Hiba a titkosítás visszafejtése során.");
+        }
         EXPECT_EQ(FileNames(folder.Path()).size(), 5u) << "no temporary file stays";
     }
 }
@@ -329,6 +331,33 @@ TEST_F(TransferSilentRunTest, AFailingJobStopsThePipeline)
         EXPECT_EQ(records.back().m_kind, c.endKind);
         EXPECT_EQ(records.back().m_secondText, c.endSecond);
         EXPECT_EQ(records.back().m_buttonCaption, c.endButton);
+    }
+}
+
+// A job that throws ends the run as failed: the next job does not run, the
+// window gets the aborted record, the caller its false, and the thread and
+// the program go on.
+TEST_F(TransferSilentRunTest, AJobThatThrowsFailsTheRun)
+{
+    const Raisers raises = EveryKindOfException();
+    for (const auto& raise : raises) {
+        SCOPED_TRACE(raise.first);
+        CTransferManager manager;
+        CScriptJob* throwing = new CScriptJob([&](CScriptJob&) {
+            raise.second();
+            return true;
+        });
+        CScriptJob* next = new CScriptJob(nullptr);
+        manager.AddJob(throwing);
+        manager.AddJob(next);
+        EXPECT_FALSE(manager.RunSilently(m_hWnd, RunTexts()));
+        EXPECT_EQ(manager.GetResultBits(), (DWORD)CTransferManager::RESULT_JOB_FAILED);
+        EXPECT_EQ(next->runs, 0);
+        EXPECT_TRUE(manager.Wait(0));
+        std::vector<CProgressRecord> records = TakeRecords();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().m_kind, CProgressRecord::KIND_ABORTED);
+        EXPECT_EQ(records.back().m_firstText, L"A mentés megszakadt.");
     }
 }
 

@@ -13,6 +13,7 @@
 #include "online/XmlParser.h"
 #include "storage/DatabaseContext.h"
 #include "storage/UgyiratStore.h"
+#include "support/FailingAllocator.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -151,12 +152,24 @@ protected:
     CTempFolder folder;
 };
 
+// A row of the case with one of its fields written otherwise.
+std::wstring RowWith(int nr, const std::wstring& field)
+{
+    return L"<Row>" + Data(L"2024") + Data(std::to_wstring(nr)) + Data(L"Kovács Ödön") + field + Data(L"Polgári") +
+           Data(L"Megjegyzés") + Data(L"2024-03-05 08:09:07") + Data(L"K.Ö.") + Data(L"2024.04.01 tárgyalás") +
+           L"</Row>";
+}
+
 TEST_F(TransferLoadTest, LoadJobReadsTheCaseRowsOfItsTable)
 {
     const CString error = L"A letöltött adatokat nem sikerült beolvasni! (Hibás jelszó?)";
     std::string twoTables = kHead + Utf8(L"<DataBase><Tables><Table name=\"tMas\"><Rows>" + FullRow(2000, 1) +
                                          L"</Rows></Table><Table name=\"tUgyirat\"><Rows>" + FullRow(2024, 2) +
                                          L"</Rows></Table></Tables></DataBase>");
+    const std::string three = BackupFile({FullRow(2024, 1), FullRow(2024, 2), FullRow(2023, 7, Data(L"1"))});
+    // Cut between the first two rows, and inside the last one.
+    const std::string cutBetween = three.substr(0, three.find("<Row>", three.find("</Row>") + 6));
+    const std::string cutInside = three.substr(0, three.rfind("<data>"));
     struct Case {
         const char* name;
         std::string file; // empty: no file
@@ -164,28 +177,122 @@ TEST_F(TransferLoadTest, LoadJobReadsTheCaseRowsOfItsTable)
         size_t records;
         bool errorText;
     } cases[] = {
-        {"three rows", BackupFile({FullRow(2024, 1), FullRow(2024, 2), FullRow(2023, 7, Data(L"1"))}), true, 3,
-         false},
+        {"three rows", three, true, 3, false},
         {"only the case table's rows", twoTables, true, 1, false},
         {"rows that all fail", BackupFile({L"<Row>" + Data(L"1") + L"</Row>", L"<Row></Row>"}), false, 0, false},
         {"no rows", BackupFile({}), false, 0, false},
         {"not XML", "PK\x03\x04 garbage", false, 0, true},
         {"too short", "<?xml", false, 0, true},
         {"no file", "", false, 0, true},
+        // A register is restored whole or not at all.
+        {"a foreign file's <data/> in a row: the later rows would merge into it",
+         BackupFile({FullRow(2024, 1), RowWith(2, L"<data/>"), FullRow(2024, 3), FullRow(2024, 4)}), false, 0, false},
+        {"an end tag dropped inside a row",
+         BackupFile({FullRow(2024, 1), RowWith(2, L"<data>Nagy Éva"), FullRow(2024, 3)}), false, 0, false},
+        {"a row of seven fields among whole ones",
+         BackupFile({FullRow(2024, 1),
+                     L"<Row>" + Data(L"2024") + Data(L"2") + Data(L"a") + Data(L"b") + Data(L"c") + Data(L"d") +
+                         Data(L"2024-03-05 08:09:07") + L"</Row>",
+                     FullRow(2024, 3)}),
+         false, 0, false},
+        {"the file ends between two rows", cutBetween, false, 0, false},
+        {"the file ends inside a row", cutInside, false, 0, false},
+        {"a stray end tag after the last row",
+         kHead + Utf8(L"<DataBase><Tables><Table name=\"tUgyirat\"><Rows>" + FullRow(2024, 1) +
+                      L"</Row></Rows></Table></Tables></DataBase>"),
+         false, 0, false},
+        {"a tag after the root has closed", three + "<Row>", true, 3, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CString path = folder / L"letöltés.xml";
         DeleteFileW(path);
-        if (!c.file.empty())
+        if (!c.file.empty()) {
             ASSERT_TRUE(WriteFileBytes(path, c.file));
+        }
         std::vector<CUgyiratRecord> records;
         CTransferJob_LoadFromXml job(path, &records);
         EXPECT_EQ(job.GetStepCount(), 20);
         EXPECT_EQ(job.Run(), c.ok);
         EXPECT_EQ(job.GetState(), c.ok ? CTransferJob::STATE_DONE : CTransferJob::STATE_FAILED);
         EXPECT_EQ(records.size(), c.records);
+        if (!c.ok) {
+            EXPECT_EQ(records.capacity(), 0u) << "a failed load keeps no memory";
+        }
         EXPECT_EQ(job.GetErrorText(), c.errorText ? error : CString());
+    }
+}
+
+// The caller's vector is made once, at its final size: it never doubles,
+// so it never holds an old block beside a new one.
+TEST_F(TransferLoadTest, TheRecordsAreAllocatedOnceAtTheirFinalSize)
+{
+    for (int count : {20, 200, 1000}) {
+        SCOPED_TRACE(count);
+        std::vector<std::wstring> rows;
+        for (int i = 1; i <= count; ++i)
+            rows.push_back(FullRow(2024, i));
+        ASSERT_TRUE(WriteFileBytes(folder / L"egyszer.xml", BackupFile(rows)));
+        std::vector<CUgyiratRecord> records;
+        CTransferJob_LoadFromXml job(folder / L"egyszer.xml", &records);
+        const size_t final = count * sizeof(CUgyiratRecord);
+        WatchBlocks(final / 2 + 1);
+        ASSERT_TRUE(job.Run());
+        WatchBlocks(0);
+        EXPECT_EQ(records.size(), (size_t)count);
+        EXPECT_EQ(records.capacity(), (size_t)count);
+        EXPECT_EQ(WatchedBlocks(), std::vector<size_t>{final});
+    }
+}
+
+// Memory that runs out at any point of the load: a failure that says so
+// (not the password's text), no record kept, nothing thrown.
+TEST_F(TransferLoadTest, MemoryRunningOutAnywhereInTheLoadFailsIt)
+{
+    std::vector<std::wstring> rows;
+    for (int i = 1; i <= 50; ++i)
+        rows.push_back(FullRow(2024, i));
+    ASSERT_TRUE(WriteFileBytes(folder / L"memoria.xml", BackupFile(rows)));
+    long allocations;
+    {
+        std::vector<CUgyiratRecord> records;
+        CTransferJob_LoadFromXml job(folder / L"memoria.xml", &records);
+        long before = AllocationCount();
+        ASSERT_TRUE(job.Run());
+        allocations = AllocationCount() - before;
+    }
+    ASSERT_GT(allocations, 10);
+    struct Case
+    {
+        const char* name;
+        long after;
+        size_t minSize;
+    } cases[] = {
+        {"the file's bytes", 0, 0},
+        {"the text", 1, 0},
+        {"the records", 0, 50 * sizeof(CUgyiratRecord)},
+        {"the first node", 3, 0},
+        {"a quarter in", allocations / 4, 0},
+        {"half way", allocations / 2, 0},
+        {"the last rows", allocations * 9 / 10, 0},
+    };
+    const CString outOfMemory = L"Nincs elég memória a letöltött adatok beolvasásához; a korábbi adatok nem változtak.";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<CUgyiratRecord> records;
+        CTransferJob_LoadFromXml job(folder / L"memoria.xml", &records);
+        bool ok = true;
+        long refused;
+        {
+            CAllocationFailure failure(c.after, c.minSize);
+            EXPECT_NO_THROW(ok = job.Run());
+            refused = failure.Refused();
+        }
+        EXPECT_EQ(refused, 1);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(job.GetState(), CTransferJob::STATE_FAILED);
+        EXPECT_EQ(job.GetErrorText(), outOfMemory);
+        EXPECT_TRUE(records.empty());
     }
 }
 
@@ -331,6 +438,43 @@ TEST(CompareDBTest, CountsAreNeverNegative)
         EXPECT_EQ(counts.m_nBoth, c.both);
         EXPECT_EQ(counts.m_nOnlyCurrent, c.onlyCurrent);
         EXPECT_EQ(counts.m_nOnlyDownloaded, c.onlyDownloaded);
+    }
+}
+
+TEST(CompareDBTest, MemoryRunningOutFailsTheJobAndLeavesTheCounts)
+{
+    CDatabaseContext context;
+    std::vector<CUgyiratRecord> download;
+    for (int i = 1; i <= 40; ++i) {
+        context.m_pStore->m_records[MakeUgyiratKey(2024, i)] = Case(2024, i);
+        download.push_back(Case(2024, i + 20));
+    }
+    long allocations;
+    {
+        CCompareCounts counts = {0, 0, 0};
+        CTransferJob_CompareDB job(&download, &counts);
+        long before = AllocationCount();
+        ASSERT_TRUE(job.Run());
+        allocations = AllocationCount() - before;
+        EXPECT_EQ(counts.m_nBoth, 20);
+    }
+    for (long after : {0L, 1L, allocations / 2, allocations - 1}) {
+        SCOPED_TRACE(after);
+        CCompareCounts counts = {7, 8, 9};
+        CTransferJob_CompareDB job(&download, &counts);
+        bool ok = true;
+        {
+            CAllocationFailure failure(after);
+            EXPECT_NO_THROW(ok = job.Run());
+            EXPECT_EQ(failure.Refused(), 1);
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(job.GetState(), CTransferJob::STATE_FAILED);
+        EXPECT_EQ(job.GetErrorText(),
+                  L"Nincs elég memória a letöltött adatok beolvasásához; a korábbi adatok nem változtak.");
+        EXPECT_EQ(counts.m_nBoth, 7);
+        EXPECT_EQ(counts.m_nOnlyCurrent, 8);
+        EXPECT_EQ(counts.m_nOnlyDownloaded, 9);
     }
 }
 

@@ -303,6 +303,64 @@ TEST(XmlParserTree, LinksParentsChildrenAndEndTags)
     EXPECT_EQ(r->GetEndTag(), nullptr);
 }
 
+// A reader done with a closed element gives its nodes back; the reading
+// and the tree above it go on as before.
+TEST(XmlParserTree, DiscardFreesAClosedElementAndLeavesTheRest)
+{
+    XmlParser parser;
+    AttachText(parser, L"<?xml ?><r><a><x>1</x></a><b>2</b><c/>3</r>");
+    XmlNode *r = nullptr, *a = nullptr, *b = nullptr, *c = nullptr, *x = nullptr, *text2 = nullptr;
+    while (parser.GetPosition() < parser.GetLength()) {
+        XmlNode* node = parser.NextNode();
+        if (!node)
+            break;
+        const std::wstring& name = node->GetName();
+        if (node->GetType() == XmlNode::TYPE_ELEMENT) {
+            (name == L"r" ? r : name == L"a" ? a : name == L"b" ? b : name == L"x" ? x : c) = node;
+        } else if (node->GetType() == XmlNode::TYPE_TEXT && name == L"2") {
+            text2 = node;
+        } else if (node->GetType() == XmlNode::TYPE_END && name == L"b") {
+            break; // b has just closed; c is still to come
+        }
+    }
+    ASSERT_TRUE(r && a && b && x && text2);
+    struct Refused
+    {
+        const char* what;
+        XmlNode* node;
+    } refused[] = {{"the root", r}, {"a text", text2}, {"an end tag", b->GetEndTag()}, {"null", nullptr}};
+    for (const Refused& e : refused)
+        EXPECT_FALSE(parser.Discard(e.node)) << e.what;
+    // The first child, then the last one.
+    EXPECT_TRUE(parser.Discard(a));
+    EXPECT_EQ(r->GetFirstChild(), b);
+    EXPECT_TRUE(parser.Discard(b));
+    EXPECT_EQ(r->GetFirstChild(), nullptr);
+    // New children go below the root as before; an open one cannot go.
+    XmlNode* next = parser.NextNode();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->GetName(), L"c/");
+    EXPECT_EQ(r->GetFirstChild(), next);
+    EXPECT_FALSE(parser.Discard(next)) << "not closed";
+    XmlNode* three = parser.NextNode();
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->GetParent(), next);
+    EXPECT_EQ(next->GetFirstChild(), three);
+}
+
+TEST(XmlParserTokens, CountStartTagsScansTheText)
+{
+    XmlParser parser;
+    EXPECT_EQ(parser.CountStartTags(L"Row"), 0u) << "no text";
+    AttachText(parser, L"<?xml ?><Rows><Row>1</Row><Row a=\"b\"></Row><Row\t/><Rowx></Rowx><row></row>"
+                       L"<!-- <Row> --></Rows><Row");
+    EXPECT_EQ(parser.CountStartTags(L"Row"), 4u) << "a tag name ends at a blank, a tab or '>'";
+    EXPECT_EQ(parser.CountStartTags(L"Rows"), 1u);
+    EXPECT_EQ(parser.CountStartTags(L"Row", 20), 3u);
+    EXPECT_EQ(parser.CountStartTags(L"Row", parser.GetLength()), 0u);
+    EXPECT_EQ(parser.CountStartTags(L""), 0u);
+}
+
 TEST(XmlPathFilterTest, Parse)
 {
     struct Case
@@ -450,10 +508,12 @@ TEST_F(XmlParserLoadTest, MemoryRunningOut)
             loaded = parser.Load(path);
         }
         EXPECT_FALSE(loaded);
+        EXPECT_TRUE(parser.OutOfMemory());
         EXPECT_EQ(ReadLogTexts(LogPath()), Shown{c.log + std::wstring(path)});
     }
 
     ASSERT_TRUE(parser.Load(path));
+    EXPECT_FALSE(parser.OutOfMemory());
     XmlNode* declaration = parser.NextNode();
     XmlNode* next;
     {
@@ -462,6 +522,7 @@ TEST_F(XmlParserLoadTest, MemoryRunningOut)
     }
     EXPECT_EQ(Show(declaration), L"1:xml");
     EXPECT_EQ(next, nullptr);
+    EXPECT_TRUE(parser.OutOfMemory());
     EXPECT_EQ(parser.GetPosition(), parser.GetLength());
     EXPECT_EQ(parser.NextNode(), nullptr);
     EXPECT_EQ(parser.GetRoot(), nullptr);

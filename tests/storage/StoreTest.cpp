@@ -8,6 +8,7 @@
 #include "foundation/Conversions.h"
 #include <atomic>
 #include <cstdlib>
+#include <map>
 #include <new>
 
 namespace {
@@ -160,6 +161,91 @@ TEST_F(StoreTest, OutOfMemoryInEitherLoadKeepsTheMap)
     EXPECT_EQ(store->m_records.size(), 40u);
     EXPECT_TRUE(store->LoadFromBackup());
     EXPECT_EQ(store->m_records.size(), 80u);
+}
+
+// The restore's swap from the downloaded records: the map becomes them, of
+// a key given twice the later one, their names join the lists, and the new
+// map is made of the old one's nodes: only cases beyond the old count take
+// memory, so the register is never held three times.
+TEST_F(StoreTest, ReplacingTheRecordsReusesTheMapsOwnNodes)
+{
+    auto register_ = [](int count, LPCWSTR name) {
+        std::vector<CUgyiratRecord> records;
+        for (int i = 1; i <= count; ++i)
+            records.push_back(MakeRecord(2024, i, name, L"Ellenfél", L"Polgári"));
+        return records;
+    };
+    struct Case
+    {
+        const char* name;
+        int before;
+        std::vector<CUgyiratRecord> records;
+        size_t nodes; // allocated
+    } cases[] = {
+        {"as many as before", 30, register_(30, L"Kovács"), 0},
+        {"fewer", 30, register_(10, L"Kovács"), 0},
+        {"more: the surplus only", 10, register_(25, L"Kovács"), 15},
+        {"into an empty map", 0, register_(5, L"Kovács"), 5},
+        {"none", 5, {}, 0},
+        {"a key twice: the later one", 3,
+         {MakeRecord(2024, 1, L"Kovács"), MakeRecord(2024, 2, L"Kovács"), MakeRecord(2024, 1, L"Kovács", L"később")},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->m_records.clear();
+        for (const CUgyiratRecord& r : register_(c.before, L"Kovács"))
+            store->m_records.insert_or_assign(MakeUgyiratKey(2023, r.Nr), r);
+        const unsigned version = store->m_records.Version();
+        // A map node holds a record; the log's buffer is far larger.
+        WatchBlocks(sizeof(CUgyiratRecord));
+        store->ReplaceRecords(c.records);
+        WatchBlocks(0);
+        size_t nodes = 0;
+        for (size_t block : WatchedBlocks())
+            nodes += block < 2 * sizeof(CUgyiratRecord);
+        EXPECT_EQ(nodes, c.nodes);
+        EXPECT_NE(store->m_records.Version(), version);
+        std::map<int, CString> want, got;
+        for (const CUgyiratRecord& r : c.records)
+            want[UgyiratKey(r)] = CString(r.UgyfelNeve) + L"|" + r.EllenfelNeve;
+        for (const auto& item : store->m_records) {
+            EXPECT_EQ(item.first, UgyiratKey(item.second));
+            got[item.first] = CString(item.second.UgyfelNeve) + L"|" + item.second.EllenfelNeve;
+        }
+        EXPECT_EQ(got, want);
+    }
+    store->ReplaceRecords(std::vector<CUgyiratRecord>{MakeRecord(2025, 1, L"Új Ügyfél", L"Új Ellenfél", L"Új Ügy")});
+    EXPECT_EQ(store->m_partyNames.count(L"Új Ügyfél") + store->m_partyNames.count(L"Új Ellenfél"), 2u);
+    EXPECT_EQ(store->m_caseTypes.count(L"Új Ügy"), 1u);
+}
+
+TEST_F(StoreTest, OutOfMemoryReplacingTheRecordsKeepsTheMap)
+{
+    std::vector<CUgyiratRecord> download;
+    for (int i = 1; i <= 30; ++i)
+        download.push_back(MakeRecord(2025, i, i % 2 ? L"Páratlan" : L"Páros", L"Másik", L"Ügy"));
+    for (long after : {0L, 5L, 19L, 20L, 22L}) {
+        SCOPED_TRACE(after);
+        store->m_records.clear();
+        store->m_partyNames.clear();
+        store->m_caseTypes.clear();
+        for (int i = 1; i <= 10; ++i)
+            store->m_records[MakeUgyiratKey(2024, i)] = MakeRecord(2024, i, L"régi");
+        bool thrown = false;
+        {
+            CAllocationFailure failure(after);
+            try {
+                store->ReplaceRecords(download);
+            } catch (const std::bad_alloc&) {
+                thrown = true;
+            }
+        }
+        EXPECT_TRUE(thrown);
+        ASSERT_EQ(store->m_records.size(), 10u) << "the old map stays whole";
+        for (const auto& item : store->m_records)
+            EXPECT_STREQ(item.second.UgyfelNeve, L"régi");
+    }
 }
 
 TEST_F(StoreTest, ABackupReadThatBreaksOffOnALaterPageKeepsTheMap)

@@ -4,6 +4,7 @@
 // whole program (every thread), so nothing else may replace them.
 #pragma once
 #include <cstddef>
+#include <vector>
 
 namespace testing_support {
 
@@ -26,6 +27,9 @@ public:
 
     // How many allocations were refused so far.
     long Refused() const;
+    // Allocations on that thread (a test's own driver or UI thread) are
+    // never refused and do not count towards `after`; up to four threads.
+    void SpareThread(unsigned long threadId);
 };
 
 // Allocations made since the program started (on every thread): a test
@@ -35,5 +39,14 @@ long AllocationCount();
 // The largest single block asked for since the last reset.
 std::size_t LargestAllocation();
 void ResetLargestAllocation();
+
+// The bytes of the blocks allocated and not yet freed (on every thread).
+long long BytesInUse();
+
+// From now on the sizes of the blocks of at least minSize bytes asked for
+// are kept, in asking order (the first sixteen); a minSize of 0 stops the
+// watch and keeps what it saw for WatchedBlocks.
+void WatchBlocks(std::size_t minSize);
+std::vector<std::size_t> WatchedBlocks();
 
 } // namespace testing_support

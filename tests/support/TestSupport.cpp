@@ -1,4 +1,6 @@
 #include "support/TestSupport.h"
+#include <new>
+#include <stdexcept>
 #include "app/VelindoApp.h"
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -243,6 +245,16 @@ CImportHook::~CImportHook()
         *m_entry = m_original;
         VirtualProtect(m_entry, sizeof(void*), protection, &protection);
     }
+}
+
+Raisers EveryKindOfException()
+{
+    return {
+        {"out of memory", [] { throw std::bad_alloc(); }},
+        {"a standard exception", [] { throw std::runtime_error("hiba"); }},
+        {"a class-library exception", [] { AfxThrowInvalidArgException(); }},
+        {"anything else", [] { throw 7; }},
+    };
 }
 
 } // namespace testing_support

@@ -3,7 +3,9 @@
 // HKCU\Software\Orvane), so programs never see each other's values.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 #include "afxapp.h"
 
@@ -87,5 +89,11 @@ private:
 // Registry reads without the class library, for checking what was written.
 bool ReadRegString(HKEY root, LPCWSTR subKey, LPCWSTR name, CString& value);
 bool ReadRegDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD& value);
+
+// What the outermost frame of a thread or of a Windows callback must catch,
+// one of each kind, named: out of memory, a standard exception, an
+// exception object of the class library, and anything else.
+typedef std::vector<std::pair<const char*, std::function<void()>>> Raisers;
+Raisers EveryKindOfException();
 
 } // namespace testing_support
