@@ -11,12 +11,15 @@
 #include "storage/StorageTestSupport.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
+#include <shellapi.h>
 
 namespace {
 
 using namespace testing_support;
 using word_standin::CTestWord;
+using word_standin::DocxStory;
 using word_standin::MakeDocx;
+using word_standin::MakeDocxStories;
 using word_standin::ReadDocxTexts;
 
 // How long a stand-in may take to end after its client let it go.
@@ -46,6 +49,29 @@ std::string Joined(const std::vector<std::wstring>& lines)
     for (const auto& l : lines)
         all += l + L"\n";
     return word_standin::ToUtf8(all);
+}
+
+bool IsReadOnly(const CString& path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+void SetReadOnly(const CString& path, bool readOnly)
+{
+    SetFileAttributesW(path, readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+// The shell's copy as Windows has been seen to answer it: success, and no
+// aborted flag, although the user kept the file that was there.
+int WINAPI CopyReportingSuccess(LPSHFILEOPSTRUCTW op)
+{
+    typedef int(WINAPI * ShellOperation)(LPSHFILEOPSTRUCTW);
+    static ShellOperation real =
+        reinterpret_cast<ShellOperation>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "SHFileOperationW"));
+    real(op);
+    op->fAnyOperationsAborted = FALSE;
+    return 0;
 }
 
 class WordTest : public ::testing::Test
@@ -213,6 +239,107 @@ TEST_F(WordTest, AnExistingCopyIsFilledOnlyWhenTheUserLetsItBeReplaced)
     }
 }
 
+// Windows' shell can answer success although the user said No: the file
+// in the case folder differs from the template in size or time then, and
+// is neither filled nor touched.
+TEST_F(WordTest, AWorkedOnDocumentIsNotFilledAgainWhenTheShellReportsSuccess)
+{
+    CString path = MakeTemplate(L"Beadvány.docx");
+    key.SetText(path, L"insertFields");
+    CString target = cases + L"\\Beadvány.docx";
+    const FILETIME earlier = {0x2A69C000, 0x01D9B1E1}; // a day in 2023
+    const struct { const char* what; bool sameBytes, readOnly; } kCases[] = {
+        {"other size", false, false},
+        {"same size, other time", true, false},
+        {"other size, read-only", false, true},
+    };
+    CImportHook hook("shell32.dll", "SHFileOperationW", reinterpret_cast<void*>(&CopyReportingSuccess));
+    ASSERT_TRUE(hook.Hooked());
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        SetReadOnly(target, false);
+        std::string worked = c.sameBytes ? ReadFileBytes(path) : "a case document already worked on";
+        ASSERT_TRUE(WriteFileBytes(target, worked));
+        if (c.sameBytes) {
+            HANDLE h = CreateFileW(target, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            EXPECT_TRUE(SetFileTime(h, NULL, NULL, &earlier));
+            CloseHandle(h);
+        }
+        SetReadOnly(target, c.readOnly);
+        word.ClearCalls();
+        ClearLog();
+        CSablonList list(cases);
+        ASSERT_EQ(list.Reload(), 1);
+        list.Choose(list.GetAt(0).id);
+        CUgyiratRecord record = Record();
+        CWindowDriver driver([&] {
+            HWND box = WaitForWindow(L"#32770", NULL, 10000);
+            ASSERT_TRUE(box) << "the shell's question";
+            HWND no = Control(box, IDNO);
+            ASSERT_TRUE(no);
+            Click(no);
+        });
+        list.CopyChosen(&record);
+        EXPECT_FALSE(driver.Join());
+        EXPECT_EQ(ReadFileBytes(target), worked) << "the user's bytes stay";
+        EXPECT_EQ(IsReadOnly(target), c.readOnly) << "its attributes stay";
+        EXPECT_EQ(word.ServersStarted(), 0) << "no Word started";
+        EXPECT_EQ(Log(), std::vector<std::wstring>{L"CSablonList::CopyChosen: " + std::wstring(target) +
+                                                   L" is not a copy of " + std::wstring(path) + L"; not filled"});
+    }
+    SetReadOnly(target, false);
+}
+
+// A read-only template (a shared folder) gives a read-only copy; Word
+// cannot save into it, so the copy loses the attribute before the fill.
+TEST_F(WordTest, AReadOnlyTemplateIsFilledInItsCopy)
+{
+    CString path = MakeTemplate(L"Közös sablon.docx");
+    std::string bytes = ReadFileBytes(path);
+    SetReadOnly(path, true);
+    key.SetText(path, L"insertFields");
+    CSablonList list(cases);
+    ASSERT_EQ(list.Reload(), 1);
+    list.Choose(list.GetAt(0).id);
+    CUgyiratRecord record = Record();
+    list.CopyChosen(&record);
+    CString copy = cases + L"\\Közös sablon.docx";
+    EXPECT_EQ(DocxTexts(copy)[0], L"Kovács & Társa <Kft> ^& őrült");
+    EXPECT_FALSE(IsReadOnly(copy));
+    EXPECT_TRUE(IsReadOnly(path)) << "the template keeps its attribute";
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(Log(), std::vector<std::wstring>{});
+    SetReadOnly(path, false);
+    SetReadOnly(copy, false);
+}
+
+// Word's find and replace from the selection stays in the main text story:
+// a placeholder in a text box, a header or a footer stays as it is.
+TEST_F(WordTest, PlaceholdersAreFilledInTheBodyOnly)
+{
+    CString path = templates + L"\\Dobozos.docx";
+    ASSERT_TRUE(MakeDocxStories(path.GetString(), {{DocxStory::Header, L"[NR]/[EV]."},
+                                                   {DocxStory::Body, L"Ügyfél: [UGYFEL]"},
+                                                   {DocxStory::TextBox, L"Ellenfél: [ELLENFEL]"},
+                                                   {DocxStory::Footer, L"[UGYIRAT]"}}));
+    key.SetText(path, L"insertFields");
+    CSablonList list(cases);
+    ASSERT_EQ(list.Reload(), 1);
+    list.Choose(list.GetAt(0).id);
+    CUgyiratRecord record = Record();
+    list.CopyChosen(&record);
+    CString copy = cases + L"\\Dobozos.docx";
+    std::vector<std::wstring> header, footer;
+    EXPECT_EQ(DocxTexts(copy), (std::vector<std::wstring>{L"Ügyfél: Kovács & Társa <Kft> ^& őrült",
+                                                          L"Ellenfél: [ELLENFEL]", L"Ellenfél: [ELLENFEL]"}));
+    ASSERT_TRUE(ReadDocxTexts(copy.GetString(), header, "word/header1.xml"));
+    ASSERT_TRUE(ReadDocxTexts(copy.GetString(), footer, "word/footer1.xml"));
+    EXPECT_EQ(header, std::vector<std::wstring>{L"[NR]/[EV]."});
+    EXPECT_EQ(footer, std::vector<std::wstring>{L"[UGYIRAT]"});
+    EXPECT_EQ(Log(), std::vector<std::wstring>{});
+}
+
 TEST_F(WordTest, WithoutWordTheCopiesStayAsCopied)
 {
     ASSERT_TRUE(word.HideProgId());
@@ -268,6 +395,28 @@ TEST_F(WordTest, AMissingDocumentFailsEveryStepWithItsOwnLine)
                          L"ActiveDocument: " + noDocument}));
 }
 
+// A document left open with changes by a failed Close: Quit discards it
+// instead of asking an invisible user, and returns.
+TEST_F(WordTest, AQuitAfterAFailedCloseSavesNothingAndReturns)
+{
+    CString path = MakeTemplate(L"A.docx");
+    std::string bytes = ReadFileBytes(path);
+    {
+        CWordAutomation automation;
+        ASSERT_TRUE(automation.OpenDocument(path));
+        ASSERT_TRUE(automation.ReplaceAll(L"[UGYFEL]", L"Kovács"));
+        word.FailMember(L"Document.Close", DISP_E_EXCEPTION, 0, 5153, L"Nem menthető");
+        EXPECT_FALSE(automation.CloseDocument(true));
+        word.ClearCalls();
+        EXPECT_TRUE(automation.Quit());
+    }
+    EXPECT_EQ(word.Calls().size() > 0 ? word.Calls()[0] : std::wstring(),
+              L"Application.Quit METHOD SaveChanges=I2:0 -> 0x00000000");
+    EXPECT_FALSE(HasLineStartingWith(word.Calls(), L"save question")) << Joined(word.Calls());
+    EXPECT_EQ(ReadFileBytes(path), bytes) << "nothing saved";
+    EXPECT_EQ(Log(), std::vector<std::wstring>{L"Close: Error 5153: Nem menthető"});
+}
+
 TEST_F(WordTest, EmptyTextsMakeNoCall)
 {
     CString path = MakeTemplate(L"A.docx");
@@ -296,6 +445,7 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
         const wchar_t* description;
         bool atNames;
         std::wstring line;
+        bool inWCode; // the number in wCode, as servers other than Word give it
     } kCases[] = {
         {L"Execute", DISP_E_MEMBERNOTFOUND, 0, NULL, false, L"Execute: method or property not found."},
         {L"Execute", DISP_E_PARAMNOTFOUND, 3, NULL, false, L"Execute: Argument not found, argument 3."},
@@ -305,6 +455,8 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
          L"Execute: Object implementation does not support named arguments."},
         {L"Execute", DISP_E_EXCEPTION, 5560, L"Hibás keresés", false, L"Execute: Error 5560: Hibás keresés"},
         {L"Execute", DISP_E_EXCEPTION, 77, NULL, false, L"Execute: Error 77: <<No Description>>"},
+        {L"Execute", DISP_E_EXCEPTION, 5560, L"Hibás keresés", false, L"Execute: Error 5560: Hibás keresés", true},
+        {L"Execute", DISP_E_EXCEPTION, 1001, NULL, false, L"Execute: Error 1001: <<No Description>>", true},
         {L"Execute", DISP_E_EXCEPTION, 1, longText.c_str(), false,
          cutPrefix + longText.substr(0, 1023 - cutPrefix.size())},
         {L"Wrap", DISP_E_OVERFLOW, 0, NULL, false, L"Wrap: Overflow while coercing argument values."},
@@ -321,7 +473,7 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
     for (const auto& c : kCases) {
         bool exception = c.hr == DISP_E_EXCEPTION;
         word.FailMember(c.member, c.hr, exception ? 0 : c.number, exception ? (WORD)c.number : 0, c.description,
-                        c.atNames);
+                        c.atNames, c.inWCode);
         ClearLog();
         EXPECT_FALSE(automation.ReplaceAll(L"[UGYFEL]", L"x")) << c.line;
         EXPECT_EQ(Log(), std::vector<std::wstring>{c.line});
