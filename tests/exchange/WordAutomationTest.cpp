@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
 #include <shellapi.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -106,6 +107,19 @@ protected:
         CString path = templates + L"\\" + file;
         EXPECT_TRUE(MakeDocx(path.GetString(), paragraphs));
         return path;
+    }
+
+    // Lists the template alone, marked "insertFields", and copies it into
+    // the case folder for Record(); the copy's path.
+    CString CopyMarked(const CString& path)
+    {
+        key.SetText(path, L"insertFields");
+        CSablonList list(cases);
+        EXPECT_EQ(list.Reload(), 1);
+        list.Choose(list.GetAt(0).id);
+        CUgyiratRecord record = Record();
+        list.CopyChosen(&record);
+        return cases + L"\\" + PathFindFileNameW(path);
     }
 
     CUgyiratRecord Record(LPCWSTR remark = L"")
@@ -298,13 +312,7 @@ TEST_F(WordTest, AReadOnlyTemplateIsFilledInItsCopy)
     CString path = MakeTemplate(L"Közös sablon.docx");
     std::string bytes = ReadFileBytes(path);
     SetReadOnly(path, true);
-    key.SetText(path, L"insertFields");
-    CSablonList list(cases);
-    ASSERT_EQ(list.Reload(), 1);
-    list.Choose(list.GetAt(0).id);
-    CUgyiratRecord record = Record();
-    list.CopyChosen(&record);
-    CString copy = cases + L"\\Közös sablon.docx";
+    CString copy = CopyMarked(path);
     EXPECT_EQ(DocxTexts(copy)[0], L"Kovács & Társa <Kft> ^& őrült");
     EXPECT_FALSE(IsReadOnly(copy));
     EXPECT_TRUE(IsReadOnly(path)) << "the template keeps its attribute";
@@ -323,13 +331,7 @@ TEST_F(WordTest, PlaceholdersAreFilledInTheBodyOnly)
                                                    {DocxStory::Body, L"Ügyfél: [UGYFEL]"},
                                                    {DocxStory::TextBox, L"Ellenfél: [ELLENFEL]"},
                                                    {DocxStory::Footer, L"[UGYIRAT]"}}));
-    key.SetText(path, L"insertFields");
-    CSablonList list(cases);
-    ASSERT_EQ(list.Reload(), 1);
-    list.Choose(list.GetAt(0).id);
-    CUgyiratRecord record = Record();
-    list.CopyChosen(&record);
-    CString copy = cases + L"\\Dobozos.docx";
+    CString copy = CopyMarked(path);
     std::vector<std::wstring> header, footer;
     EXPECT_EQ(DocxTexts(copy), (std::vector<std::wstring>{L"Ügyfél: Kovács & Társa <Kft> ^& őrült",
                                                           L"Ellenfél: [ELLENFEL]", L"Ellenfél: [ELLENFEL]"}));
