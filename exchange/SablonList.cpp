@@ -35,17 +35,25 @@ std::wstring ShellPathList(const CString& folder, const CString& file)
     return list;
 }
 
+ULONGLONG FileTimeValue(const FILETIME& t)
+{
+    return ((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
 // Whether the case folder's file is the template's fresh copy: the shell
 // copies the template's last-write time along, so a file the user kept
-// (answering No to the replacement) differs in size or time.
+// (answering No to the replacement) differs in size or time. A FAT volume
+// keeps times to 2 seconds.
 bool IsCopyOf(LPCWSTR copy, LPCWSTR source)
 {
+    const ULONGLONG kTimeSlack = 2 * 10000000ULL; // 100-ns units
     WIN32_FILE_ATTRIBUTE_DATA a, b;
     if (!GetFileAttributesExW(copy, GetFileExInfoStandard, &a) ||
         !GetFileAttributesExW(source, GetFileExInfoStandard, &b))
         return false;
+    ULONGLONG ta = FileTimeValue(a.ftLastWriteTime), tb = FileTimeValue(b.ftLastWriteTime);
     return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
-           CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+           (ta > tb ? ta - tb : tb - ta) <= kTimeSlack;
 }
 
 HKEY OpenSablonKey(REGSAM rights)

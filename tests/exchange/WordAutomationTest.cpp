@@ -255,29 +255,47 @@ TEST_F(WordTest, AnExistingCopyIsFilledOnlyWhenTheUserLetsItBeReplaced)
 
 // Windows' shell can answer success although the user said No: the file
 // in the case folder differs from the template in size or time then, and
-// is neither filled nor touched.
+// is neither filled nor touched. A time within 2 seconds is the copy's (a
+// FAT volume rounds it).
 TEST_F(WordTest, AWorkedOnDocumentIsNotFilledAgainWhenTheShellReportsSuccess)
 {
     CString path = MakeTemplate(L"Beadvány.docx");
     key.SetText(path, L"insertFields");
     CString target = cases + L"\\Beadvány.docx";
-    const FILETIME earlier = {0x2A69C000, 0x01D9B1E1}; // a day in 2023
-    const struct { const char* what; bool sameBytes, readOnly; } kCases[] = {
-        {"other size", false, false},
-        {"same size, other time", true, false},
-        {"other size, read-only", false, true},
+    const LONGLONG kSecond = 10000000; // in 100-ns units
+    const struct
+    {
+        const char* what;
+        bool sameBytes;
+        LONGLONG shift; // of the template's last-write time, for the same bytes
+        bool readOnly;
+        bool filled;
+    } kCases[] = {
+        {"other size", false, 0, false, false},
+        {"other size, read-only", false, 0, true, false},
+        {"same size, a year earlier", true, -365 * 24 * 3600 * kSecond, false, false},
+        {"same size, 3 s later", true, 3 * kSecond, false, false},
+        {"same size, 1 s later", true, kSecond, false, true},
     };
     CImportHook hook("shell32.dll", "SHFileOperationW", reinterpret_cast<void*>(&CopyReportingSuccess));
     ASSERT_TRUE(hook.Hooked());
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.what);
+        ASSERT_TRUE(word.WaitForServersEnded(kServerEndMs));
         SetReadOnly(target, false);
         std::string worked = c.sameBytes ? ReadFileBytes(path) : "a case document already worked on";
         ASSERT_TRUE(WriteFileBytes(target, worked));
         if (c.sameBytes) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            ASSERT_TRUE(GetFileAttributesExW(path, GetFileExInfoStandard, &data));
+            ULARGE_INTEGER t;
+            t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+            t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+            t.QuadPart += c.shift;
+            FILETIME shifted = {t.LowPart, t.HighPart};
             HANDLE h = CreateFileW(target, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
             ASSERT_NE(h, INVALID_HANDLE_VALUE);
-            EXPECT_TRUE(SetFileTime(h, NULL, NULL, &earlier));
+            EXPECT_TRUE(SetFileTime(h, NULL, NULL, &shifted));
             CloseHandle(h);
         }
         SetReadOnly(target, c.readOnly);
@@ -296,8 +314,13 @@ TEST_F(WordTest, AWorkedOnDocumentIsNotFilledAgainWhenTheShellReportsSuccess)
         });
         list.CopyChosen(&record);
         EXPECT_FALSE(driver.Join());
-        EXPECT_EQ(ReadFileBytes(target), worked) << "the user's bytes stay";
         EXPECT_EQ(IsReadOnly(target), c.readOnly) << "its attributes stay";
+        if (c.filled) {
+            EXPECT_EQ(DocxTexts(target).at(0), L"Kovács & Társa <Kft> ^& őrült");
+            EXPECT_EQ(Log(), std::vector<std::wstring>{});
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(target), worked) << "the user's bytes stay";
         EXPECT_EQ(word.ServersStarted(), 0) << "no Word started";
         EXPECT_EQ(Log(), std::vector<std::wstring>{L"CSablonList::CopyChosen: " + std::wstring(target) +
                                                    L" is not a copy of " + std::wstring(path) + L"; not filled"});
@@ -313,7 +336,7 @@ TEST_F(WordTest, AReadOnlyTemplateIsFilledInItsCopy)
     std::string bytes = ReadFileBytes(path);
     SetReadOnly(path, true);
     CString copy = CopyMarked(path);
-    EXPECT_EQ(DocxTexts(copy)[0], L"Kovács & Társa <Kft> ^& őrült");
+    EXPECT_EQ(DocxTexts(copy).at(0), L"Kovács & Társa <Kft> ^& őrült");
     EXPECT_FALSE(IsReadOnly(copy));
     EXPECT_TRUE(IsReadOnly(path)) << "the template keeps its attribute";
     EXPECT_EQ(ReadFileBytes(path), bytes);
