@@ -118,14 +118,22 @@ void CSablonDlg::FillList()
     }
     m_list.SetRedraw(TRUE);
     ::RedrawWindow(m_list.m_hWnd, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Deleting the rows sends no item change: a list rebuilt empty, or
+    // without a ticked row, must not leave the copy button enabled.
+    UpdateCopyButton();
 }
 
-void CSablonDlg::OnItemChanged(NMHDR*, LRESULT* pResult)
+void CSablonDlg::UpdateCopyButton()
 {
     bool anyTicked = false;
     for (int row = 0; row < m_list.GetItemCount() && !anyTicked; row++)
         anyTicked = m_list.GetCheck(row) != FALSE;
     ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), anyTicked);
+}
+
+void CSablonDlg::OnItemChanged(NMHDR*, LRESULT* pResult)
+{
+    UpdateCopyButton();
     *pResult = 0;
 }
 

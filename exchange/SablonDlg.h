@@ -37,6 +37,8 @@ protected:
 
 private:
     void FillList();
+    // IDOK enabled exactly when at least one row is ticked.
+    void UpdateCopyButton();
     // Column 1 and the item data of a row whose entry is given.
     void SetEntryColumns(int row, const SablonEntry& entry);
 

@@ -35,6 +35,27 @@ std::wstring ShellPathList(const CString& folder, const CString& file)
     return list;
 }
 
+ULONGLONG FileTimeValue(const FILETIME& t)
+{
+    return ((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
+// Whether the case folder's file is the template's fresh copy: the shell
+// copies the template's last-write time along, so a file the user kept
+// (answering No to the replacement) differs in size or time. A FAT volume
+// keeps times to 2 seconds.
+bool IsCopyOf(LPCWSTR copy, LPCWSTR source)
+{
+    const ULONGLONG kTimeSlack = 2 * 10000000ULL; // 100-ns units
+    WIN32_FILE_ATTRIBUTE_DATA a, b;
+    if (!GetFileAttributesExW(copy, GetFileExInfoStandard, &a) ||
+        !GetFileAttributesExW(source, GetFileExInfoStandard, &b))
+        return false;
+    ULONGLONG ta = FileTimeValue(a.ftLastWriteTime), tb = FileTimeValue(b.ftLastWriteTime);
+    return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
+           (ta > tb ? ta - tb : tb - ta) <= kTimeSlack;
+}
+
 HKEY OpenSablonKey(REGSAM rights)
 {
     CString path = GetSablonKeyPath();
@@ -225,6 +246,18 @@ void CSablonList::CopyChosen(const CUgyiratRecord* record)
         }
         if (!(GetOptions(entry) & SABLON_INSERT_FIELDS) || !record)
             continue;
+        // The shell may report success although the user kept the file
+        // already there: only the template's own copy is filled.
+        if (!IsCopyOf(to.c_str(), from.c_str())) {
+            LogFormat(L"CSablonList::CopyChosen: %s is not a copy of %s; not filled", to.c_str(), from.c_str());
+            continue;
+        }
+        // A read-only template (a shared folder) gives a read-only copy,
+        // which Word cannot save into. This copy was made just now.
+        DWORD attributes = GetFileAttributesW(to.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+            LogFormat(L"CSablonList::CopyChosen: %s stays read-only (%lu)", to.c_str(), GetLastError());
         CString number, year;
         number.Format(L"%d", record->Nr);
         year.Format(L"%d", record->Ev);

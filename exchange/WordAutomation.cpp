@@ -214,7 +214,10 @@ void CWordAutomation::ReportError(LPCWSTR member, HRESULT hr, const EXCEPINFO* e
         wsprintfW(text, L"%s: Object implementation does not support named arguments.", member);
         break;
     case DISP_E_EXCEPTION: {
-        wsprintfW(text, L"%s: Error %d: ", member, excep ? (int)excep->wCode : 0);
+        // A server fills either wCode or scode (Word: scode, 0x800A0000 plus
+        // its error number); the number is the one that is set.
+        int code = !excep ? 0 : excep->wCode ? (int)excep->wCode : (int)HRESULT_CODE(excep->scode);
+        wsprintfW(text, L"%s: Error %d: ", member, code);
         LPCWSTR description = excep && excep->bstrDescription ? excep->bstrDescription : L"<<No Description>>";
         size_t used = wcslen(text);
         if (used < kReportChars - 1)
@@ -298,7 +301,11 @@ bool CWordAutomation::CloseDocument(bool save)
 bool CWordAutomation::Quit()
 {
     if (m_pWord) {
+        // Without SaveChanges Word asks about a document still open with
+        // changes (after a Close that failed), and an invisible Word's
+        // question is never answered: the call would not return.
         ClearArgs();
+        AddShortArg(L"SaveChanges", kDoNotSaveChanges);
         Invoke(m_pWord, L"Quit", NULL, DISPATCH_METHOD);
         m_pWord->Release();
         m_pWord = NULL;

@@ -25,7 +25,8 @@ public:
     bool ReplaceAll(LPCWSTR find, LPCWSTR replacement);
     // ActiveDocument.Close(SaveChanges:=-1 when save, else 0).
     bool CloseDocument(bool save);
-    // Application.Quit and the release of Word; always true.
+    // Application.Quit(SaveChanges:=0): whatever is still open is not
+    // saved; then Word is released. Always true.
     bool Quit();
 
     bool HasWord() const { return m_pWord != NULL; }

@@ -8,6 +8,7 @@
 #include "CaseFolderTestSupport.h"
 #include <commdlg.h>
 #include <dlgs.h>
+#include <mutex>
 #include "../exchange/SablonTestSupport.h"
 #include "TestWord.h"
 #include "exchange/SablonDlg.h"
@@ -265,6 +266,33 @@ TEST_F(SablonDlgTest, TheCaseFolderDialogOffersTheTemplates)
     EXPECT_TRUE(key.Get(gone)) << "the missing template's value stays";
 }
 
+// The copy button follows the ticks after the list is rebuilt too: a
+// ticked template removed in the settings leaves nothing to copy.
+TEST_F(SablonDlgTest, TheCopyButtonFollowsARebuiltList)
+{
+    Template(L"Levél.docx", L"selectIfNotExists");
+    Run([&](HWND main) {
+        HWND dlg = OpenTemplates(main);
+        ASSERT_TRUE(dlg);
+        HWND list = Control(dlg, IDC_SABLON_LIST);
+        ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+        EXPECT_TRUE(ListItemChecked(list, 0));
+        EXPECT_TRUE(IsWindowEnabled(Control(dlg, IDOK)));
+        HWND settings = OpenSettings(dlg);
+        ASSERT_TRUE(settings);
+        HWND settingsList = Control(settings, IDC_SABLON_LIST);
+        SelectListItem(settingsList, RowByName(settingsList, L"Levél.docx"));
+        ClickId(settings, IDC_SABLON_REMOVE);
+        EXPECT_TRUE(WaitUntil([&] { return SendMessageW(settingsList, LVM_GETITEMCOUNT, 0, 0) == 0; }));
+        Close(settings, IDCANCEL);
+        EXPECT_TRUE(WaitUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0; }));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Control(dlg, IDOK)); })) << "nothing is ticked";
+        Close(dlg, IDC_SABLON_EXPLORER);
+        EXPECT_TRUE(WaitOpened(folder8));
+    });
+    EXPECT_FALSE(FileExists(folder8 + L"\\Levél.docx"));
+}
+
 TEST_F(SablonDlgTest, TheDialogIsDisabledWhileTheShellAsksAboutACopy)
 {
     Template(L"Meghatalmazás.docx", L"insertFields", {L"[UGYFEL]"});
@@ -445,6 +473,28 @@ struct CoverCase
     bool open;  // the answer to the question
 };
 
+// The file name a save dialog was opened with, as the program handed it over.
+std::mutex g_saveNameLock;
+CString g_saveName;
+
+BOOL WINAPI RecordSaveFileName(LPOPENFILENAMEW ofn)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_saveNameLock);
+        g_saveName = ofn->lpstrFile ? ofn->lpstrFile : L"";
+    }
+    typedef BOOL(WINAPI * SaveDialog)(LPOPENFILENAMEW);
+    static SaveDialog real =
+        reinterpret_cast<SaveDialog>(GetProcAddress(GetModuleHandleW(L"comdlg32.dll"), "GetSaveFileNameW"));
+    return real(ofn);
+}
+
+CString SaveDialogFileName()
+{
+    std::lock_guard<std::mutex> lock(g_saveNameLock);
+    return g_saveName;
+}
+
 const CoverCase kCoverCases[] = {
     {"texts set, no", L"Dr. Ügyvéd & Társa <Iroda>", L"1111 Budapest, Fő utca 1.", L"iroda@pelda.hu", false},
     {"texts empty, yes", L"", L"", L"", true},
@@ -452,6 +502,8 @@ const CoverCase kCoverCases[] = {
 
 TEST_F(SablonDlgTest, TheCoverDocument)
 {
+    CImportHook hook("comdlg32.dll", "GetSaveFileNameW", reinterpret_cast<void*>(&RecordSaveFileName));
+    ASSERT_TRUE(hook.Hooked());
     for (const CoverCase& c : kCoverCases) {
         SCOPED_TRACE(c.what);
         key.DeleteKey();
@@ -470,6 +522,10 @@ TEST_F(SablonDlgTest, TheCoverDocument)
             ClickId(settings, IDC_SABLON_COVER);
             HWND files = WaitForFileDialog();
             ASSERT_TRUE(files);
+            // The default name is the documents root's file. The dialog may
+            // show only the name and open in a folder it remembers, so what
+            // it was handed is checked too.
+            EXPECT_EQ(SaveDialogFileName(), cover);
             CString offered = Text(GetDlgItem(files, cmb13));
             EXPECT_TRUE(offered == cover || offered == L"Folionex_borito.docx") << CStringA(offered).GetString();
             AnswerFileDialog(cover);

@@ -11,12 +11,16 @@
 #include "storage/StorageTestSupport.h"
 #include "support/TestSupport.h"
 #include "support/WindowDriver.h"
+#include <shellapi.h>
+#include <shlwapi.h>
 
 namespace {
 
 using namespace testing_support;
 using word_standin::CTestWord;
+using word_standin::DocxStory;
 using word_standin::MakeDocx;
+using word_standin::MakeDocxStories;
 using word_standin::ReadDocxTexts;
 
 // How long a stand-in may take to end after its client let it go.
@@ -46,6 +50,29 @@ std::string Joined(const std::vector<std::wstring>& lines)
     for (const auto& l : lines)
         all += l + L"\n";
     return word_standin::ToUtf8(all);
+}
+
+bool IsReadOnly(const CString& path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+void SetReadOnly(const CString& path, bool readOnly)
+{
+    SetFileAttributesW(path, readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+// The shell's copy as Windows has been seen to answer it: success, and no
+// aborted flag, although the user kept the file that was there.
+int WINAPI CopyReportingSuccess(LPSHFILEOPSTRUCTW op)
+{
+    typedef int(WINAPI * ShellOperation)(LPSHFILEOPSTRUCTW);
+    static ShellOperation real =
+        reinterpret_cast<ShellOperation>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "SHFileOperationW"));
+    real(op);
+    op->fAnyOperationsAborted = FALSE;
+    return 0;
 }
 
 class WordTest : public ::testing::Test
@@ -80,6 +107,19 @@ protected:
         CString path = templates + L"\\" + file;
         EXPECT_TRUE(MakeDocx(path.GetString(), paragraphs));
         return path;
+    }
+
+    // Lists the template alone, marked "insertFields", and copies it into
+    // the case folder for Record(); the copy's path.
+    CString CopyMarked(const CString& path)
+    {
+        key.SetText(path, L"insertFields");
+        CSablonList list(cases);
+        EXPECT_EQ(list.Reload(), 1);
+        list.Choose(list.GetAt(0).id);
+        CUgyiratRecord record = Record();
+        list.CopyChosen(&record);
+        return cases + L"\\" + PathFindFileNameW(path);
     }
 
     CUgyiratRecord Record(LPCWSTR remark = L"")
@@ -213,6 +253,118 @@ TEST_F(WordTest, AnExistingCopyIsFilledOnlyWhenTheUserLetsItBeReplaced)
     }
 }
 
+// Windows' shell can answer success although the user said No: the file
+// in the case folder differs from the template in size or time then, and
+// is neither filled nor touched. A time within 2 seconds is the copy's (a
+// FAT volume rounds it).
+TEST_F(WordTest, AWorkedOnDocumentIsNotFilledAgainWhenTheShellReportsSuccess)
+{
+    CString path = MakeTemplate(L"Beadvány.docx");
+    key.SetText(path, L"insertFields");
+    CString target = cases + L"\\Beadvány.docx";
+    const LONGLONG kSecond = 10000000; // in 100-ns units
+    const struct
+    {
+        const char* what;
+        bool sameBytes;
+        LONGLONG shift; // of the template's last-write time, for the same bytes
+        bool readOnly;
+        bool filled;
+    } kCases[] = {
+        {"other size", false, 0, false, false},
+        {"other size, read-only", false, 0, true, false},
+        {"same size, a year earlier", true, -365 * 24 * 3600 * kSecond, false, false},
+        {"same size, 3 s later", true, 3 * kSecond, false, false},
+        {"same size, 1 s later", true, kSecond, false, true},
+    };
+    CImportHook hook("shell32.dll", "SHFileOperationW", reinterpret_cast<void*>(&CopyReportingSuccess));
+    ASSERT_TRUE(hook.Hooked());
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(word.WaitForServersEnded(kServerEndMs));
+        SetReadOnly(target, false);
+        std::string worked = c.sameBytes ? ReadFileBytes(path) : "a case document already worked on";
+        ASSERT_TRUE(WriteFileBytes(target, worked));
+        if (c.sameBytes) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            ASSERT_TRUE(GetFileAttributesExW(path, GetFileExInfoStandard, &data));
+            ULARGE_INTEGER t;
+            t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+            t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+            t.QuadPart += c.shift;
+            FILETIME shifted = {t.LowPart, t.HighPart};
+            HANDLE h = CreateFileW(target, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            EXPECT_TRUE(SetFileTime(h, NULL, NULL, &shifted));
+            CloseHandle(h);
+        }
+        SetReadOnly(target, c.readOnly);
+        word.ClearCalls();
+        ClearLog();
+        CSablonList list(cases);
+        ASSERT_EQ(list.Reload(), 1);
+        list.Choose(list.GetAt(0).id);
+        CUgyiratRecord record = Record();
+        CWindowDriver driver([&] {
+            HWND box = WaitForWindow(L"#32770", NULL, 10000);
+            ASSERT_TRUE(box) << "the shell's question";
+            HWND no = Control(box, IDNO);
+            ASSERT_TRUE(no);
+            Click(no);
+        });
+        list.CopyChosen(&record);
+        EXPECT_FALSE(driver.Join());
+        EXPECT_EQ(IsReadOnly(target), c.readOnly) << "its attributes stay";
+        if (c.filled) {
+            EXPECT_EQ(DocxTexts(target).at(0), L"Kovács & Társa <Kft> ^& őrült");
+            EXPECT_EQ(Log(), std::vector<std::wstring>{});
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(target), worked) << "the user's bytes stay";
+        EXPECT_EQ(word.ServersStarted(), 0) << "no Word started";
+        EXPECT_EQ(Log(), std::vector<std::wstring>{L"CSablonList::CopyChosen: " + std::wstring(target) +
+                                                   L" is not a copy of " + std::wstring(path) + L"; not filled"});
+    }
+    SetReadOnly(target, false);
+}
+
+// A read-only template (a shared folder) gives a read-only copy; Word
+// cannot save into it, so the copy loses the attribute before the fill.
+TEST_F(WordTest, AReadOnlyTemplateIsFilledInItsCopy)
+{
+    CString path = MakeTemplate(L"Közös sablon.docx");
+    std::string bytes = ReadFileBytes(path);
+    SetReadOnly(path, true);
+    CString copy = CopyMarked(path);
+    EXPECT_EQ(DocxTexts(copy).at(0), L"Kovács & Társa <Kft> ^& őrült");
+    EXPECT_FALSE(IsReadOnly(copy));
+    EXPECT_TRUE(IsReadOnly(path)) << "the template keeps its attribute";
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(Log(), std::vector<std::wstring>{});
+    SetReadOnly(path, false);
+    SetReadOnly(copy, false);
+}
+
+// Word's find and replace from the selection stays in the main text story:
+// a placeholder in a text box, a header or a footer stays as it is.
+TEST_F(WordTest, PlaceholdersAreFilledInTheBodyOnly)
+{
+    CString path = templates + L"\\Dobozos.docx";
+    ASSERT_TRUE(MakeDocxStories(path.GetString(), {{DocxStory::Header, L"[NR]/[EV]."},
+                                                   {DocxStory::Body, L"Ügyfél: [UGYFEL]"},
+                                                   {DocxStory::TextBox, L"Ellenfél: [ELLENFEL]"},
+                                                   {DocxStory::Footer, L"[UGYIRAT]"}}));
+    CString copy = CopyMarked(path);
+    std::vector<std::wstring> header, footer;
+    EXPECT_EQ(DocxTexts(copy), (std::vector<std::wstring>{L"Ügyfél: Kovács & Társa <Kft> ^& őrült",
+                                                          L"Ellenfél: [ELLENFEL]", L"Ellenfél: [ELLENFEL]"}));
+    ASSERT_TRUE(ReadDocxTexts(copy.GetString(), header, "word/header1.xml"));
+    ASSERT_TRUE(ReadDocxTexts(copy.GetString(), footer, "word/footer1.xml"));
+    EXPECT_EQ(header, std::vector<std::wstring>{L"[NR]/[EV]."});
+    EXPECT_EQ(footer, std::vector<std::wstring>{L"[UGYIRAT]"});
+    EXPECT_EQ(Log(), std::vector<std::wstring>{});
+}
+
 TEST_F(WordTest, WithoutWordTheCopiesStayAsCopied)
 {
     ASSERT_TRUE(word.HideProgId());
@@ -268,6 +420,28 @@ TEST_F(WordTest, AMissingDocumentFailsEveryStepWithItsOwnLine)
                          L"ActiveDocument: " + noDocument}));
 }
 
+// A document left open with changes by a failed Close: Quit discards it
+// instead of asking an invisible user, and returns.
+TEST_F(WordTest, AQuitAfterAFailedCloseSavesNothingAndReturns)
+{
+    CString path = MakeTemplate(L"A.docx");
+    std::string bytes = ReadFileBytes(path);
+    {
+        CWordAutomation automation;
+        ASSERT_TRUE(automation.OpenDocument(path));
+        ASSERT_TRUE(automation.ReplaceAll(L"[UGYFEL]", L"Kovács"));
+        word.FailMember(L"Document.Close", DISP_E_EXCEPTION, 0, 5153, L"Nem menthető");
+        EXPECT_FALSE(automation.CloseDocument(true));
+        word.ClearCalls();
+        EXPECT_TRUE(automation.Quit());
+    }
+    EXPECT_EQ(word.Calls().size() > 0 ? word.Calls()[0] : std::wstring(),
+              L"Application.Quit METHOD SaveChanges=I2:0 -> 0x00000000");
+    EXPECT_FALSE(HasLineStartingWith(word.Calls(), L"save question")) << Joined(word.Calls());
+    EXPECT_EQ(ReadFileBytes(path), bytes) << "nothing saved";
+    EXPECT_EQ(Log(), std::vector<std::wstring>{L"Close: Error 5153: Nem menthető"});
+}
+
 TEST_F(WordTest, EmptyTextsMakeNoCall)
 {
     CString path = MakeTemplate(L"A.docx");
@@ -296,6 +470,7 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
         const wchar_t* description;
         bool atNames;
         std::wstring line;
+        bool inWCode; // the number in wCode, as servers other than Word give it
     } kCases[] = {
         {L"Execute", DISP_E_MEMBERNOTFOUND, 0, NULL, false, L"Execute: method or property not found."},
         {L"Execute", DISP_E_PARAMNOTFOUND, 3, NULL, false, L"Execute: Argument not found, argument 3."},
@@ -305,6 +480,8 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
          L"Execute: Object implementation does not support named arguments."},
         {L"Execute", DISP_E_EXCEPTION, 5560, L"Hibás keresés", false, L"Execute: Error 5560: Hibás keresés"},
         {L"Execute", DISP_E_EXCEPTION, 77, NULL, false, L"Execute: Error 77: <<No Description>>"},
+        {L"Execute", DISP_E_EXCEPTION, 5560, L"Hibás keresés", false, L"Execute: Error 5560: Hibás keresés", true},
+        {L"Execute", DISP_E_EXCEPTION, 1001, NULL, false, L"Execute: Error 1001: <<No Description>>", true},
         {L"Execute", DISP_E_EXCEPTION, 1, longText.c_str(), false,
          cutPrefix + longText.substr(0, 1023 - cutPrefix.size())},
         {L"Wrap", DISP_E_OVERFLOW, 0, NULL, false, L"Wrap: Overflow while coercing argument values."},
@@ -321,7 +498,7 @@ TEST_F(WordTest, EachFailureOfACallIsOneLine)
     for (const auto& c : kCases) {
         bool exception = c.hr == DISP_E_EXCEPTION;
         word.FailMember(c.member, c.hr, exception ? 0 : c.number, exception ? (WORD)c.number : 0, c.description,
-                        c.atNames);
+                        c.atNames, c.inWCode);
         ClearLog();
         EXPECT_FALSE(automation.ReplaceAll(L"[UGYFEL]", L"x")) << c.line;
         EXPECT_EQ(Log(), std::vector<std::wstring>{c.line});

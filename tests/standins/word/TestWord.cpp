@@ -59,13 +59,15 @@ CTestWord::~CTestWord()
     RemoveFolder(m_folder.c_str());
 }
 
-void CTestWord::FailMember(LPCWSTR member, HRESULT hr, UINT argErr, WORD code, LPCWSTR description, bool atNames)
+void CTestWord::FailMember(LPCWSTR member, HRESULT hr, UINT argErr, WORD code, LPCWSTR description, bool atNames,
+                           bool inWCode)
 {
     wchar_t hex[16];
     swprintf(hex, 16, L"0x%08lX", (unsigned long)hr);
     std::wstring text = std::wstring(L"Fail.Member=") + member + L"\nFail.HResult=" + hex +
                         L"\nFail.ArgErr=" + std::to_wstring(argErr) + L"\nFail.Code=" + std::to_wstring(code) +
-                        L"\nFail.At=" + (atNames ? L"GetIDsOfNames" : L"Invoke") + L"\n";
+                        L"\nFail.At=" + (atNames ? L"GetIDsOfNames" : L"Invoke") + L"\nFail.InWCode=" +
+                        (inWCode ? L"1" : L"0") + L"\n";
     if (description)
         text += std::wstring(L"Fail.Description=") + description + L"\n";
     WriteFileBytes((m_folder + kControlFile).c_str(), ToUtf8(text));
@@ -142,35 +144,100 @@ bool CTestWord::RestoreRegistration()
            SetDefault(LocalServerKey(), m_serverPath);
 }
 
+namespace {
+
+const char kXmlHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>";
+const char kWordNs[] = " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+const char kRelNs[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+std::string Paragraph(const std::wstring& text)
+{
+    return "<w:p><w:r><w:t xml:space=\"preserve\">" + XmlEscape(text) + "</w:t></w:r></w:p>";
+}
+
+// A text box anchored in a body paragraph, as Word writes it: the drawing,
+// and the shape older readers fall back to, each with the box's content.
+std::string TextBox(const std::wstring& text)
+{
+    std::string content = "<w:txbxContent>" + Paragraph(text) + "</w:txbxContent>";
+    return "<w:p><w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wp:anchor><a:graphic>"
+           "<a:graphicData uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp>"
+           "<wps:txbx>" + content + "</wps:txbx></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing>"
+           "</mc:Choice><mc:Fallback><w:pict><v:shape><v:textbox>" + content + "</v:textbox></v:shape></w:pict>"
+           "</mc:Fallback></mc:AlternateContent></w:r></w:p>";
+}
+
+} // namespace
+
 bool MakeDocx(const std::wstring& path, const std::vector<std::wstring>& paragraphs)
 {
-    std::string body;
+    std::vector<DocxParagraph> body;
     for (const auto& p : paragraphs)
-        body += "<w:p><w:r><w:t xml:space=\"preserve\">" + XmlEscape(p) + "</w:t></w:r></w:p>";
+        body.push_back({DocxStory::Body, p});
+    return MakeDocxStories(path, body);
+}
+
+bool MakeDocxStories(const std::wstring& path, const std::vector<DocxParagraph>& paragraphs)
+{
+    std::string body, header, footer;
+    for (const auto& p : paragraphs) {
+        switch (p.story) {
+        case DocxStory::Body: body += Paragraph(p.text); break;
+        case DocxStory::TextBox: body += TextBox(p.text); break;
+        case DocxStory::Header: header += Paragraph(p.text); break;
+        case DocxStory::Footer: footer += Paragraph(p.text); break;
+        }
+    }
+    std::string types = std::string(kXmlHead) +
+                        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                        "<Default Extension=\"rels\" "
+                        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                        "<Override PartName=\"/word/document.xml\" ContentType=\"application/"
+                        "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>";
+    std::string rels = std::string(kXmlHead) +
+                       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    std::string section;
+    std::vector<PackageEntry> parts;
+    const struct { const std::string* text; const char* kind; const char* tag; } kStories[] = {
+        {&header, "header", "w:hdr"}, {&footer, "footer", "w:ftr"}};
+    for (const auto& story : kStories) {
+        if (story.text->empty())
+            continue;
+        std::string kind = story.kind, name = kind + "1.xml";
+        types += "<Override PartName=\"/word/" + name + "\" ContentType=\"application/"
+                 "vnd.openxmlformats-officedocument.wordprocessingml." + kind + "+xml\"/>";
+        rels += "<Relationship Id=\"rId" + kind + "\" Type=\"" + std::string(kRelNs) + "/" + kind +
+                "\" Target=\"" + name + "\"/>";
+        section += "<w:" + kind + "Reference w:type=\"default\" r:id=\"rId" + kind + "\"/>";
+        parts.push_back({"word/" + name, std::string(kXmlHead) + "<" + story.tag + kWordNs + ">" + *story.text +
+                                             "</" + story.tag + ">"});
+    }
+    types += "</Types>";
+    rels += "</Relationships>";
     std::vector<PackageEntry> entries = {
-        {"[Content_Types].xml",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-         "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-         "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-         "<Override PartName=\"/word/document.xml\" "
-         "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
-         "</Types>"},
+        {"[Content_Types].xml", types},
         {"_rels/.rels",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"rId1\" "
-         "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-         "Target=\"word/document.xml\"/></Relationships>"},
+         std::string(kXmlHead) +
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) + "/officeDocument\" "
+             "Target=\"word/document.xml\"/></Relationships>"},
         {"word/document.xml",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-         "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>" +
-             body + "</w:body></w:document>"},
+         std::string(kXmlHead) + "<w:document" + kWordNs + " xmlns:r=\"" + kRelNs + "\""
+             " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\""
+             " xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""
+             " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
+             " xmlns:wps=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\""
+             " xmlns:v=\"urn:schemas-microsoft-com:vml\"><w:body>" + body + "<w:sectPr>" + section +
+             "</w:sectPr></w:body></w:document>"},
     };
+    if (!section.empty())
+        entries.push_back({"word/_rels/document.xml.rels", rels});
+    entries.insert(entries.end(), parts.begin(), parts.end());
     return WritePackage(path, entries);
 }
 
-bool ReadDocxTexts(const std::wstring& path, std::vector<std::wstring>& texts)
+bool ReadDocxTexts(const std::wstring& path, std::vector<std::wstring>& texts, const char* part)
 {
     texts.clear();
     std::vector<PackageEntry> entries;
@@ -178,7 +245,7 @@ bool ReadDocxTexts(const std::wstring& path, std::vector<std::wstring>& texts)
     if (!ReadPackage(path, entries, error))
         return false;
     for (const auto& e : entries) {
-        if (e.name != "word/document.xml")
+        if (e.name != part)
             continue;
         const std::string& xml = e.data;
         const std::string open = "<w:t xml:space=\"preserve\">", close = "</w:t>";

@@ -41,21 +41,71 @@ std::vector<size_t> Occurrences(const std::wstring& text, const std::wstring& fi
     return at;
 }
 
-// Calls visit(content begin, content end) for every <w:t> element.
+// Where the next element named `tag` starts at or after pos: "<w:t" is
+// <w:t> or <w:t ...>, not <w:tab/> or <w:tbl>.
+size_t FindElement(const std::string& xml, const std::string& tag, size_t pos)
+{
+    while ((pos = xml.find(tag, pos)) != std::string::npos) {
+        size_t after = pos + tag.size();
+        if (after >= xml.size())
+            return std::string::npos;
+        char c = xml[after];
+        if (c == '>' || c == ' ' || c == '/' || c == '\t' || c == '\r' || c == '\n')
+            return pos;
+        pos = after;
+    }
+    return pos;
+}
+
+// The end of the text box content that begins at pos (nested ones
+// included), or npos when it is never closed.
+size_t TextBoxEnd(const std::string& xml, size_t pos)
+{
+    static const std::string kOpen = "<w:txbxContent", kClose = "</w:txbxContent>";
+    int depth = 0;
+    while (pos != std::string::npos) {
+        size_t open = FindElement(xml, kOpen, pos), close = xml.find(kClose, pos);
+        if (open != std::string::npos && (close == std::string::npos || open < close)) {
+            size_t gt = xml.find('>', open);
+            if (gt == std::string::npos)
+                return std::string::npos;
+            pos = gt + 1;
+            if (xml[gt - 1] != '/')
+                ++depth;
+            else if (depth == 0)
+                return pos; // <w:txbxContent/>
+            continue;
+        }
+        if (close == std::string::npos)
+            return std::string::npos;
+        if (--depth <= 0)
+            return close + kClose.size();
+        pos = close + kClose.size();
+    }
+    return pos;
+}
+
+// Calls visit(content begin, content end) for every <w:t> element of the
+// main text story: the runs inside a text box's content are skipped.
 template <typename Visit>
 void ForEachTextRun(const std::string& xml, Visit visit)
 {
+    static const std::string kText = "<w:t", kTextBox = "<w:txbxContent";
     size_t pos = 0;
-    while ((pos = xml.find("<w:t", pos)) != std::string::npos) {
-        size_t after = pos + 4;
-        if (after >= xml.size())
+    size_t box = FindElement(xml, kTextBox, 0);
+    for (;;) {
+        size_t run = FindElement(xml, kText, pos);
+        if (run == std::string::npos)
             return;
-        char c = xml[after];
-        if (c != '>' && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-            pos = after; // <w:tab/>, <w:tbl>, <w:tc> ...
+        if (box != std::string::npos && box < pos)
+            box = FindElement(xml, kTextBox, pos);
+        if (box != std::string::npos && box < run) {
+            pos = TextBoxEnd(xml, box);
+            if (pos == std::string::npos)
+                return;
             continue;
         }
-        size_t open = xml.find('>', after);
+        size_t open = xml.find('>', run);
         if (open == std::string::npos)
             return;
         if (xml[open - 1] == '/') {
@@ -126,7 +176,7 @@ std::string XmlEscape(const std::wstring& text)
     return ToUtf8(out);
 }
 
-bool CWordDocument::Load(const std::wstring& path, std::wstring& error)
+bool CWordDocument::Load(const std::wstring& path, std::wstring& error, bool readOnly)
 {
     std::vector<PackageEntry> entries;
     if (!ReadPackage(path, entries, error))
@@ -137,6 +187,8 @@ bool CWordDocument::Load(const std::wstring& path, std::wstring& error)
             m_entries.swap(entries);
             m_main = i;
             m_dirty = false;
+            DWORD attributes = GetFileAttributesW(path.c_str());
+            m_readOnly = readOnly || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY));
             return true;
         }
     error = L"no word/document.xml";
@@ -145,6 +197,10 @@ bool CWordDocument::Load(const std::wstring& path, std::wstring& error)
 
 bool CWordDocument::Save(std::wstring& error)
 {
+    if (m_readOnly) {
+        error = L"read-only";
+        return false;
+    }
     std::wstring temp = m_path + L".standin-save";
     if (!WritePackage(temp, m_entries)) {
         error = L"cannot write " + temp;

@@ -1,5 +1,7 @@
 // A .docx as the stand-in holds it while it is open: every entry of the
-// package in memory, the main text being word/document.xml.
+// package in memory. Find and replace work on the main text story only:
+// the runs of word/document.xml outside text boxes (w:txbxContent);
+// headers and footers are parts of their own and are never searched.
 #pragma once
 #include <string>
 #include <vector>
@@ -16,9 +18,11 @@ struct FindOptions
 class CWordDocument
 {
 public:
-    // False with a reason: missing file, not a package, no main text.
-    bool Load(const std::wstring& path, std::wstring& error);
-    // Saves to a temporary file beside the document, then replaces it.
+    // False with a reason: missing file, not a package, no main text. A
+    // file with the read-only attribute, or readOnly, opens read-only.
+    bool Load(const std::wstring& path, std::wstring& error, bool readOnly = false);
+    // Saves to a temporary file beside the document, then replaces it;
+    // false for a document opened read-only (nothing is written).
     bool Save(std::wstring& error);
 
     // Replaces up to `limit` occurrences (-1: all) of find in the text of
@@ -32,12 +36,14 @@ public:
 
     const std::wstring& Path() const { return m_path; }
     bool IsDirty() const { return m_dirty; }
+    bool IsReadOnly() const { return m_readOnly; }
 
 private:
     std::wstring m_path;
     std::vector<PackageEntry> m_entries;
     size_t m_main = 0;
     bool m_dirty = false;
+    bool m_readOnly = false;
 };
 
 // XML character data to text and back (the five predefined entities and

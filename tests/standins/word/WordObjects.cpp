@@ -20,7 +20,10 @@ struct Member
     std::vector<const wchar_t*> params;
 };
 
-// An error of a call: the HRESULT, and for DISP_E_EXCEPTION Word's number and text.
+// An error of a call: the HRESULT, and for DISP_E_EXCEPTION Word's number
+// and text. Word gives its number in EXCEPINFO.scode (0x800A0000 + number)
+// with wCode 0; inWCode (a knob) gives it in wCode with scode 0 instead, as
+// other servers may.
 struct CallError
 {
     HRESULT hr = S_OK;
@@ -28,6 +31,7 @@ struct CallError
     WORD code = 0;
     std::wstring description;
     bool hasDescription = false;
+    bool inWCode = false;
 };
 
 CallError Exception(WORD code, const std::wstring& description)
@@ -253,7 +257,10 @@ public:
         Trace(line);
         if (error.hr == DISP_E_EXCEPTION && excep) {
             memset(excep, 0, sizeof(*excep));
-            excep->wCode = error.code;
+            if (error.inWCode)
+                excep->wCode = error.code;
+            else
+                excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error.code);
             excep->bstrSource = SysAllocString(L"Microsoft Word");
             if (error.hasDescription)
                 excep->bstrDescription = SysAllocStringLen(error.description.data(), (UINT)error.description.size());
@@ -336,6 +343,7 @@ private:
             error->argErr = knobs.count(L"Fail.ArgErr") ? wcstoul(knobs[L"Fail.ArgErr"].c_str(), NULL, 0) : 0;
             error->code = knobs.count(L"Fail.Code") ? (WORD)wcstoul(knobs[L"Fail.Code"].c_str(), NULL, 0) : 0;
             error->hasDescription = knobs.count(L"Fail.Description") != 0;
+            error->inWCode = knobs.count(L"Fail.InWCode") && knobs[L"Fail.InWCode"] == L"1";
             error->description = error->hasDescription ? knobs[L"Fail.Description"] : L"";
         }
         return hr;
@@ -406,7 +414,24 @@ CallError NoDocument()
     return Exception(4248, L"This command is not available because no document is open.");
 }
 
-// Closes a document as Document.Close and Application.Quit do.
+// Saves as Document.Save does. Word opens a file with the read-only
+// attribute read-only and cannot save into it.
+CallError SaveDocument(const std::shared_ptr<CWordDocument>& doc)
+{
+    std::wstring reason;
+    if (doc->IsReadOnly())
+        return Exception(5487, L"Word cannot complete the save due to a file permission error. (" + doc->Path() + L")");
+    if (!doc->Save(reason))
+        return Exception(5153, L"Cannot save the document: " + reason);
+    Trace(L"saved " + doc->Path());
+    return CallError();
+}
+
+// Closes a document as Document.Close and Application.Quit do. Without
+// SaveChanges Word asks whether to save a changed document: an invisible
+// Word waits for an answer nobody can give and the call never returns.
+// Here the call fails at once with RPC_E_TIMEOUT, the document stays open
+// and the trace says why. A close whose save fails leaves it open too.
 CallError CloseDocument(CWordState& state, const std::shared_ptr<CWordDocument>& doc, const CArgs& args)
 {
     CallError error;
@@ -415,13 +440,15 @@ CallError CloseDocument(CWordState& state, const std::shared_ptr<CWordDocument>&
         return error;
     if (save != 0 && save != -1 && save != -2)
         return Exception(5941, L"The requested member of the collection does not exist.");
-    if (save == -2) {
-        Trace(L"save prompt for " + doc->Path() + L" not shown: Word is invisible; nothing saved");
-    } else if (save == -1 && doc->IsDirty()) {
-        std::wstring reason;
-        if (!doc->Save(reason))
-            return Exception(5153, L"Cannot save the document: " + reason);
-        Trace(L"saved " + doc->Path());
+    if (save == -2 && doc->IsDirty()) {
+        Trace(L"save question for " + doc->Path() + L": Word is invisible, nobody can answer; the call would never return");
+        error.hr = RPC_E_TIMEOUT;
+        return error;
+    }
+    if (save == -1 && doc->IsDirty()) {
+        error = SaveDocument(doc);
+        if (FAILED(error.hr))
+            return error;
     }
     state.Forget(doc);
     return error;
@@ -469,10 +496,7 @@ protected:
         if (member == L"Close")
             return CloseDocument(m_state, m_doc, args);
         if (member == L"Save") {
-            std::wstring reason;
-            if (!m_doc->Save(reason))
-                return Exception(5153, L"Cannot save the document: " + reason);
-            Trace(L"saved " + m_doc->Path());
+            return SaveDocument(m_doc);
         } else if (member == L"FullName") {
             ReturnString(result, m_doc->Path());
         } else {
@@ -512,11 +536,12 @@ protected:
             error.hr = DISP_E_PARAMNOTOPTIONAL;
             return error;
         }
-        if (!args.String(0, path, error))
+        bool readOnly = false;
+        if (!args.String(0, path, error) || (args.Has(2) && !args.Bool(2, readOnly, error)))
             return error;
         auto doc = std::make_shared<CWordDocument>();
         std::wstring reason;
-        if (!doc->Load(path, reason)) {
+        if (!doc->Load(path, reason, readOnly)) {
             if (reason == L"not found")
                 return Exception(5174, L"This file could not be found. (" + path + L")");
             return Exception(5792, L"The file appears to be corrupted: " + reason + L". (" + path + L")");

@@ -56,6 +56,93 @@ TEST_F(WordStandinTest, ReplacesInTheTextOfTheRuns)
     }
 }
 
+// Word's find and replace from the selection covers the story the
+// selection is in: after Open the main text, not text boxes, headers or footers.
+TEST_F(WordStandinTest, OnlyTheMainTextStoryIsSearched)
+{
+    const struct { DocxStory story; const char* part; bool replaced; } kCases[] = {
+        {DocxStory::Body, "word/document.xml", true},
+        {DocxStory::TextBox, "word/document.xml", false},
+        {DocxStory::Header, "word/header1.xml", false},
+        {DocxStory::Footer, "word/footer1.xml", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE((int)c.story);
+        std::wstring path = (folder / L"stories.docx").GetString();
+        ASSERT_TRUE(MakeDocxStories(path, {{DocxStory::Body, L"eleje"}, {c.story, L"Ügyfél: [UGYFEL]"},
+                                           {DocxStory::Body, L"vége"}}));
+        CWordDocument doc;
+        std::wstring error;
+        ASSERT_TRUE(doc.Load(path, error));
+        EXPECT_EQ(doc.Contains(L"[UGYFEL]", FindOptions()), c.replaced);
+        EXPECT_EQ(doc.Replace(L"[UGYFEL]", L"Kovács", FindOptions(), -1, error), c.replaced ? 1 : 0);
+        ASSERT_TRUE(doc.Save(error));
+        std::vector<std::wstring> texts;
+        ASSERT_TRUE(ReadDocxTexts(path, texts, c.part));
+        std::vector<std::wstring> expected = {c.replaced ? L"Ügyfél: Kovács" : L"Ügyfél: [UGYFEL]"};
+        if (c.story == DocxStory::TextBox) {
+            expected = {L"eleje", expected[0], expected[0], L"vége"}; // the drawing and its fallback
+        } else if (c.story == DocxStory::Body) {
+            expected = {L"eleje", expected[0], L"vége"};
+        }
+        EXPECT_EQ(texts, expected);
+    }
+}
+
+// Text boxes are skipped whole: nested, empty, self-closed or never closed.
+TEST_F(WordStandinTest, TextBoxesOfAnyShapeAreSkipped)
+{
+    const struct { const char* xml; const char* expected; } kCases[] = {
+        {"<w:t>[EV]</w:t><w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>[EV]</w:t>",
+         "<w:t>2024</w:t><w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>2024</w:t>"},
+        {"<w:txbxContent><w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>[EV]</w:t>",
+         "<w:txbxContent><w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>[EV]</w:t></w:txbxContent><w:t>2024</w:t>"},
+        {"<w:txbxContent/><w:t>[EV]</w:t>", "<w:txbxContent/><w:t>2024</w:t>"},
+        {"<w:txbxContentX><w:t>[EV]</w:t>", "<w:txbxContentX><w:t>2024</w:t>"},
+        {"<w:t>[EV]</w:t><w:txbxContent><w:t>[EV]</w:t>", "<w:t>2024</w:t><w:txbxContent><w:t>[EV]</w:t>"},
+        {"<w:t>[EV]</w:t><w:txbxContent", "<w:t>2024</w:t><w:txbxContent"},
+    };
+    for (const auto& c : kCases) {
+        std::wstring path = (folder / L"boxes.docx").GetString();
+        ASSERT_TRUE(WritePackage(path, {{"word/document.xml", c.xml}}));
+        CWordDocument doc;
+        std::wstring error;
+        ASSERT_TRUE(doc.Load(path, error));
+        doc.Replace(L"[EV]", L"2024", FindOptions(), -1, error);
+        ASSERT_TRUE(doc.Save(error));
+        std::vector<PackageEntry> entries;
+        ASSERT_TRUE(ReadPackage(path, entries, error));
+        EXPECT_EQ(entries[0].data, c.expected) << c.xml;
+    }
+}
+
+// A file with the read-only attribute, or opened with ReadOnly, cannot be
+// saved into: Word keeps the file as it was.
+TEST_F(WordStandinTest, ADocumentOpenedReadOnlyIsNotSaved)
+{
+    const struct { bool attribute, readOnlyArgument; } kCases[] = {{true, false}, {false, true}, {false, false}};
+    for (const auto& c : kCases) {
+        std::wstring path = (folder / L"csak olvasható.docx").GetString();
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(MakeDocx(path, {L"[UGYFEL]"}));
+        if (c.attribute) {
+            ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        CWordDocument doc;
+        std::wstring error;
+        ASSERT_TRUE(doc.Load(path, error, c.readOnlyArgument));
+        bool readOnly = c.attribute || c.readOnlyArgument;
+        EXPECT_EQ(doc.IsReadOnly(), readOnly);
+        EXPECT_EQ(doc.Replace(L"[UGYFEL]", L"Kovács", FindOptions(), -1, error), 1);
+        EXPECT_EQ(doc.Save(error), !readOnly);
+        std::vector<std::wstring> texts;
+        ASSERT_TRUE(ReadDocxTexts(path, texts));
+        EXPECT_EQ(texts, std::vector<std::wstring>{readOnly ? L"[UGYFEL]" : L"Kovács"});
+        EXPECT_EQ((GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, c.attribute);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
 TEST_F(WordStandinTest, OtherCaretCodesAreRefusedWithoutAChange)
 {
     std::wstring path = (folder / L"doc.docx").GetString();
