@@ -218,7 +218,7 @@ bool BackgroundProcess::CheckVersion()
     if (completed && response && reply.Parse(*response) > 0 && reply.Has(L"Cmd") &&
         reply.Get(L"Cmd").CompareNoCase(L"SelfUpdate") == 0 && reply.Has(L"DownloadUrl")) {
         int length = _wtoi(reply.Get(L"DownloadLength"));
-        settings->QueueTask(new CSelfUpdate(reply.Get(L"DownloadUrl"), length, AfxGetMainWnd()));
+        settings->QueueTask(new CSelfUpdate(reply.Get(L"DownloadUrl"), length, AfxGetMainWnd(), request.GetFinalUrl()));
         PostToMain(g_uMsgTask, 0);
         int expected = STATE_RUNNING;
         m_state.compare_exchange_strong(expected, STATE_STOPPING);
