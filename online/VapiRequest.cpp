@@ -3,6 +3,7 @@
 #include <vector>
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
+#include "online/StopSignal.h"
 
 namespace {
 
@@ -327,10 +328,17 @@ bool CVapiRequest::Run()
     if (m_async)
         return true;
 
-    HANDLE waits[2] = {ctx->hCompletionEvent, m_hCancelEvent};
-    DWORD waited = WaitForMultipleObjects(m_hCancelEvent ? 2 : 1, waits, FALSE, m_pInfo->m_timeoutMs);
-    if (waited == WAIT_OBJECT_0 + 1) {
+    // A cancel, or the stop request of the thread the request works for.
+    HANDLE waits[3] = {ctx->hCompletionEvent};
+    DWORD count = 1;
+    if (m_hCancelEvent)
+        waits[count++] = m_hCancelEvent;
+    if (HANDLE stop = CStopSignal::Current())
+        waits[count++] = stop;
+    DWORD waited = WaitForMultipleObjects(count, waits, FALSE, m_pInfo->m_timeoutMs);
+    if (waited > WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
         // Closing ends a request still running as aborted.
+        Cancel();
         LogLine(L"CVapiRequest - cancelled, the request is closed");
     } else if (waited != WAIT_OBJECT_0) {
         LogFormat(L"CVapiRequest - no end after %u ms, the request is closed", (unsigned)m_pInfo->m_timeoutMs);

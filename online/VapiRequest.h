@@ -159,7 +159,9 @@ public:
     // Any thread: a waiting request (running or not yet started) ends at
     // once as aborted, along the path of its time-out; the closing of a
     // cancelled request (also an asynchronous one, in the destructor) does
-    // not wait long for WinINet to let go of a stalled call.
+    // not wait long for WinINet to let go of a stalled call. A waiting
+    // request is cancelled so as well when the stop signal of the thread
+    // that runs it is set (CStopSignal).
     void Cancel();
 
     // After the end: whether the request completed (see the top of this

@@ -34,19 +34,6 @@ const wchar_t kRefusedText[] =
 const wchar_t kQuestionCaption[] = L"Frissítés";
 const wchar_t kDialogTitle[] = L"Program frissítése";
 
-// The file's path as the stand-in (a program of the host) sees it.
-std::string HostPath(LPCWSTR path)
-{
-    typedef char*(CDECL * UnixName)(LPCWSTR);
-    UnixName toUnix = (UnixName)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    if (!toUnix)
-        return std::string();
-    char* name = toUnix(path);
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 std::wstring FileText(LPCWSTR path)
 {
     std::string bytes = ReadFileBytes(path);
@@ -101,13 +88,7 @@ protected:
 
     // The stand-in offers the file as the installer ("size" overrides the
     // announced length).
-    void Offer(LPCWSTR file, int size = -1)
-    {
-        std::string body = "version=9.9\nfile=" + HostPath(file) + "\n";
-        if (size >= 0)
-            body += "size=" + std::to_string(size) + "\n";
-        ASSERT_TRUE(StandIn(L"/_control/update", body));
-    }
+    void Offer(LPCWSTR file, int size = -1) { ASSERT_TRUE(StandInOfferUpdate(file, size)); }
     int Length(LPCWSTR file) { return (int)ReadFileBytes(file).size(); }
 
     // Runs the task on this thread (or what runs it: run) while the script
