@@ -195,9 +195,28 @@ LONG CheckChain(PCCERT_CONTEXT cert, const FILETIME& at, HCERTSTORE extra, LPCST
     return result;
 }
 
-// When the signature was made, as far as a timestamp shows it (see
-// VerifiedTimestamp below), otherwise now.
-bool VerifiedTimestamp(const CRYPT_PROVIDER_DATA* data, DWORD signer, HCERTSTORE extra, FILETIME& when);
+// The time a signature is judged at: that of its timestamp when the system
+// verified one, a countersigner that WinVerifyTrust lists without an error
+// and whose own chain, checked here for time stamping, holds at that time.
+// A time the system read from a countersignature it did not verify (Wine
+// takes one from any countersignature and lists no countersigner) counts
+// for nothing: without a verified timestamp the signature is judged as of
+// now, so an expired certificate is refused.
+bool VerifiedTimestamp(const CRYPT_PROVIDER_SGNR& signer, HCERTSTORE extra, FILETIME& when)
+{
+    for (DWORD i = 0; i < signer.csCounterSigners && signer.pasCounterSigners; ++i) {
+        const CRYPT_PROVIDER_SGNR& counter = signer.pasCounterSigners[i];
+        if (counter.dwError != ERROR_SUCCESS || counter.csCertChain == 0 || !counter.pasCertChain ||
+            !counter.pasCertChain[0].pCert)
+            continue;
+        if (CheckChain(counter.pasCertChain[0].pCert, signer.sftVerifyAsOf, extra, szOID_PKIX_KP_TIMESTAMP_SIGNING,
+                       CERT_CHAIN_POLICY_BASE) != ERROR_SUCCESS)
+            continue;
+        when = signer.sftVerifyAsOf;
+        return true;
+    }
+    return false;
+}
 
 // Every signer's chain, checked again by us after WinVerifyTrust accepted the
 // file: a system check that lets an unknown root, a self-signed or an expired
@@ -220,18 +239,13 @@ LONG CheckSignerChains(HANDLE stateData)
             break;
         }
         FILETIME when;
-        if (!VerifiedTimestamp(data, i, extra, when))
+        if (!VerifiedTimestamp(*signer, extra, when))
             GetSystemTimeAsFileTime(&when);
         result = CheckChain(signer->pasCertChain[0].pCert, when, extra, szOID_PKIX_KP_CODE_SIGNING,
                             CERT_CHAIN_POLICY_AUTHENTICODE);
     }
     CertCloseStore(extra, 0);
     return result;
-}
-
-bool VerifiedTimestamp(const CRYPT_PROVIDER_DATA*, DWORD, HCERTSTORE, FILETIME&)
-{
-    return false;
 }
 
 // How the client itself reads an address it is asked for: whether it goes
