@@ -129,16 +129,27 @@ protected:
         return timer;
     }
 
-    // Clicks through the end of a download whose installer is refused: OK in
-    // the dialog, then OK in the refusal box, whose text it checks.
-    void AcceptDownloadThenRefusal(HWND dlg, bool& refusedBox)
+    // Clicks through the end of a completed download: OK in the dialog,
+    // and, when the installer is refused, OK in the refusal box, whose text
+    // it checks.
+    void FinishDownload(HWND dlg, bool refused, bool& refusedBox)
     {
         ASSERT_TRUE(WaitForButton(dlg, L"OK"));
         ClickId(dlg, IDCANCEL);
+        if (!refused)
+            return;
         HWND box = WaitForWindow(L"#32770", kQuestionCaption, 10000);
         ASSERT_TRUE(box);
         refusedBox = ReadBox(box).text == kRefusedText;
         ClickId(box, IDOK);
+    }
+
+    // One of the signed copies of the stand-in installer.
+    static CString SignedInstaller(const wchar_t* name)
+    {
+        CString file = ProgramFolder() + L"signed_installers\\" + name;
+        EXPECT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+        return file;
     }
 
     // What a refused installer leaves: nothing that ran, no file, the log line.
@@ -273,18 +284,15 @@ void TrySwap(int stage, const CString& path)
 // starts.
 TEST_F(SelfUpdateTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
 {
-    CString file = ProgramFolder() + L"signed_installers\\signed.exe";
-    ASSERT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+    CString file = SignedInstaller(L"signed.exe");
     const std::string bytes = ReadFileBytes(file);
     g_swap = SwapAttempt();
     g_swap.stage = CSelfUpdate::STAGE_CHECKED;
-    g_swap.impostor = ProgramFolder() + L"signed_installers\\unsigned.exe";
+    g_swap.impostor = SignedInstaller(L"unsigned.exe");
     CSelfUpdate::s_pfnStage = TrySwap;
     Offer(file);
-    int result = RunYes(Length(file), [&](HWND dlg) {
-        ASSERT_TRUE(WaitForButton(dlg, L"OK"));
-        ClickId(dlg, IDCANCEL);
-    });
+    bool refusedBox = false;
+    int result = RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, false, refusedBox); });
     EXPECT_EQ(0, result);
     EXPECT_FALSE(g_swap.replaced) << "another program was put in the checked one's place";
     EXPECT_TRUE(g_swap.replace == ERROR_ACCESS_DENIED || g_swap.replace == ERROR_SHARING_VIOLATION)
@@ -312,7 +320,7 @@ TEST_F(SelfUpdateTest, AFileChangedAfterItsDownloadIsRefused)
     CSelfUpdate::s_pfnStage = TrySwap;
     Offer(source);
     bool refusedBox = false;
-    int result = RunYes(Length(source), [&](HWND dlg) { AcceptDownloadThenRefusal(dlg, refusedBox); }, kSecureUrl,
+    int result = RunYes(Length(source), [&](HWND dlg) { FinishDownload(dlg, true, refusedBox); }, kSecureUrl,
                         kSecureCheckUrl);
     EXPECT_TRUE(g_swap.replaced) << "the file is held before its check";
     ExpectRefused(result, refusedBox);
@@ -343,8 +351,7 @@ TEST_P(SelfUpdateRefusedTest, StartsNothingAndLeavesNoFile)
         ASSERT_TRUE(StandIn(L"/_control/fault", c.fault));
     }
     if (c.moved) {
-        ASSERT_TRUE(StandIn(L"/_control/reply", std::string("path=/_test/moved\nstatus=302\nlocation=") + c.moved +
-                                                    "\n\nMoved\n"));
+        ASSERT_TRUE(StandInRedirect("/_test/moved", c.moved));
     }
     int result = RunYes(length + c.lengthDelta, [&](HWND dlg) {
         if (c.cancel) {
@@ -462,23 +469,15 @@ class SelfUpdateTrustTest : public SelfUpdateTest, public ::testing::WithParamIn
 TEST_P(SelfUpdateTrustTest, StartsOnlyATrustedInstaller)
 {
     const TrustCase& c = GetParam();
-    CString file = ProgramFolder() + L"signed_installers\\" + c.file;
-    ASSERT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+    CString file = SignedInstaller(c.file);
     settings.WriteProfileString(L"Server", c.route.server);
     Offer(file);
     if (c.route.moved) {
-        ASSERT_TRUE(StandIn(L"/_control/reply", std::string("path=/_test/moved\nstatus=302\nlocation=") +
-                                                    c.route.moved + "\n\nMoved\n"));
+        ASSERT_TRUE(StandInRedirect("/_test/moved", c.route.moved));
     }
     bool refusedBox = false;
-    int result = RunYes(Length(file), [&](HWND dlg) {
-        if (c.started) {
-            ASSERT_TRUE(WaitForButton(dlg, L"OK"));
-            ClickId(dlg, IDCANCEL);
-        } else {
-            AcceptDownloadThenRefusal(dlg, refusedBox);
-        }
-    }, c.route.url, c.route.checkUrl);
+    int result = RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, !c.started, refusedBox); }, c.route.url,
+                        c.route.checkUrl);
     LONG verdict = CSelfUpdate::VerifyInstaller(file);
     if (c.started) {
         EXPECT_EQ(0, result) << "signature 0x" << std::hex << verdict;
@@ -533,15 +532,13 @@ class SelfUpdateChainTest : public SelfUpdateTest, public ::testing::WithParamIn
 TEST_P(SelfUpdateChainTest, TheCheckThatNamedTheInstallerCounts)
 {
     const ChainCase& c = GetParam();
-    CString file = ProgramFolder() + L"signed_installers\\" + c.file;
-    ASSERT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+    CString file = SignedInstaller(c.file);
     settings.WriteProfileString(L"Server", c.server);
     Offer(file);
     std::string offer = std::string("Cmd=SelfUpdate\nDownloadUrl=") + c.downloadUrl +
                         "\nDownloadLength=" + std::to_string(Length(file)) + "\n";
     if (c.checkMoved) {
-        ASSERT_TRUE(StandIn(L"/_control/reply",
-                            "path=/VApi/Check.aspx\nstatus=302\nlocation=https://127.0.0.2/_test/offer\n\nMoved\n"));
+        ASSERT_TRUE(StandInRedirect("/VApi/Check.aspx", "https://127.0.0.2/_test/offer"));
         ASSERT_TRUE(StandIn(L"/_control/reply", "path=/_test/offer\n\n" + offer));
     } else {
         ASSERT_TRUE(StandIn(L"/_control/reply", "path=/VApi/Check.aspx\n\n" + offer));
@@ -553,14 +550,7 @@ TEST_P(SelfUpdateChainTest, TheCheckThatNamedTheInstallerCounts)
         ASSERT_TRUE(WaitUntil([&] { return worker.GetState() == BackgroundProcess::STATE_FINISHED; }, 30000));
     }
     bool refusedBox = false;
-    RunYes(Length(file), [&](HWND dlg) {
-        if (c.started) {
-            ASSERT_TRUE(WaitForButton(dlg, L"OK"));
-            ClickId(dlg, IDCANCEL);
-        } else {
-            AcceptDownloadThenRefusal(dlg, refusedBox);
-        }
-    }, NULL, NULL, [&] {
+    RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, !c.started, refusedBox); }, NULL, NULL, [&] {
         settings.RunPendingTask();
         return 0;
     });

@@ -641,8 +641,7 @@ TEST_F(VapiTest, TheAddressTheAnswerCameFromIsReadBackAndHttpsNeverFallsToHttp)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(StandIn(L"/_control/reset"));
         if (c.moved) {
-            ASSERT_TRUE(StandIn(L"/_control/reply", std::string("path=/_test/moved\nstatus=302\nlocation=") +
-                                                        c.moved + "\n\nMoved\n"));
+            ASSERT_TRUE(StandInRedirect("/_test/moved", c.moved));
         }
         window.records.clear();
         CVapiRequest request;

@@ -66,6 +66,11 @@ std::string FromHex(const std::string& hex)
 
 } // namespace
 
+bool StandInRedirect(const std::string& path, const std::string& location)
+{
+    return StandIn(L"/_control/reply", "path=" + path + "\nstatus=302\nlocation=" + location + "\n\nMoved\n");
+}
+
 bool StandInOfferUpdate(const wchar_t* installer, int size)
 {
     std::string body = "version=9.9\nfile=" + HostPath(installer) + "\n";
