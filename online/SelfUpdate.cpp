@@ -127,10 +127,11 @@ bool HoldsTheDownload(HANDLE file, const BYTE expected[CSha256::SIZE], unsigned 
     CSha256 digest;
     std::vector<BYTE> buffer(65536);
     DWORD read = 0;
-    while (ReadFile(file, buffer.data(), (DWORD)buffer.size(), &read, NULL) && read > 0)
+    bool ok;
+    while ((ok = ReadFile(file, buffer.data(), (DWORD)buffer.size(), &read, NULL) != FALSE) && read > 0)
         digest.Add(buffer.data(), read);
     BYTE actual[CSha256::SIZE];
-    return read == 0 && digest.Finish(actual) && memcmp(actual, expected, CSha256::SIZE) == 0 &&
+    return ok && digest.Finish(actual) && memcmp(actual, expected, CSha256::SIZE) == 0 &&
            SetFilePointerEx(file, zero, NULL, FILE_BEGIN);
 }
 
