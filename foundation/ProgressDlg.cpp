@@ -116,12 +116,18 @@ void CProgressDlg::OnDestroy()
     CDialogEx::OnDestroy();
 }
 
-void WaitForThreadRepainting(HANDLE thread)
+bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs)
 {
+    DWORD start = GetTickCount();
     for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_PAINT);
+        DWORD left = INFINITE;
+        if (timeoutMs != INFINITE) {
+            DWORD passed = GetTickCount() - start;
+            left = passed < timeoutMs ? timeoutMs - passed : 0;
+        }
+        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_PAINT);
         if (wait != WAIT_OBJECT_0 + 1)
-            return;
+            return wait == WAIT_OBJECT_0;
         MSG msg;
         while (PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
             DispatchMessageW(&msg);

@@ -52,5 +52,5 @@ private:
 
 // Waits for a worker thread to end after its progress dialog has closed; the
 // windows of the calling thread are repainted meanwhile, nothing else is
-// dispatched.
-void WaitForThreadRepainting(HANDLE thread);
+// dispatched. False when the thread still runs after the time-out.
+bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs = INFINITE);

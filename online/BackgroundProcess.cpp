@@ -5,11 +5,13 @@
 #include "foundation/ComScope.h"
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
+#include "foundation/ProgressDlg.h"
 #include "foundation/RegisteredMessages.h"
 #include "foundation/TransferLock.h"
 #include "online/OnlineBackup.h"
 #include "online/OnlineRestore.h"
 #include "online/SelfUpdate.h"
+#include "online/StopSignal.h"
 #include "online/VapiReply.h"
 #include "online/VapiRequest.h"
 
@@ -60,9 +62,9 @@ HWND MainWindow()
 
 BackgroundProcess::BackgroundProcess(CWnd* progressWindow)
     : m_hThread(NULL), m_threadId(0), m_state(STATE_NEW), m_stop(false), m_doneMask(0), m_hFinished(NULL),
-      m_pProgress(NULL), m_hMainWnd(MainWindow()), m_bOnline(false), m_bStoreOffline(false), m_pRequest(NULL)
+      m_pProgress(NULL), m_hMainWnd(MainWindow()), m_bOnline(false), m_bStoreOffline(false),
+      m_hStopEvent(CreateEventW(NULL, TRUE, FALSE, NULL))
 {
-    InitializeCriticalSection(&m_requestLock);
     if (progressWindow) {
         m_pProgress = new CWndProgress(progressWindow->GetSafeHwnd());
         m_pProgress->ProcessMessage(new CProgressRecord(CProgressRecord::KIND_START, CProgressRecord::FLAG_VALUE, 100));
@@ -77,7 +79,8 @@ BackgroundProcess::~BackgroundProcess()
     if (m_hFinished)
         CloseHandle(m_hFinished);
     delete m_pProgress;
-    DeleteCriticalSection(&m_requestLock);
+    if (m_hStopEvent)
+        CloseHandle(m_hStopEvent);
 }
 
 long BackgroundProcess::GetCheckVersionCalls()
@@ -104,6 +107,8 @@ bool BackgroundProcess::Start()
     LogLine(L"Background process started.");
     m_state.store(STATE_STARTING);
     m_stop.store(false);
+    if (m_hStopEvent)
+        ResetEvent(m_hStopEvent);
     if (m_hFinished)
         ResetEvent(m_hFinished);
     else
@@ -124,18 +129,20 @@ void BackgroundProcess::Stop(bool wait)
         m_stop.store(true);
         int expected = STATE_RUNNING;
         m_state.compare_exchange_strong(expected, STATE_STOPPING);
-        EnterCriticalSection(&m_requestLock);
-        if (m_pRequest)
-            m_pRequest->Cancel();
-        LeaveCriticalSection(&m_requestLock);
+        if (m_hStopEvent)
+            SetEvent(m_hStopEvent);
     }
     if (!wait || !m_hThread)
         return;
     // The thread reads this object to its last instruction: never let it go
-    // while the thread runs, however long the step it is in takes.
-    if (WaitForSingleObject(m_hThread, kStopWaitMs) != WAIT_OBJECT_0) {
+    // while the thread runs, however long the step it is in takes. The
+    // waiting window keeps painting.
+    if (WaitForSingleObject(m_hThread, 0) == WAIT_OBJECT_0)
+        return;
+    LogLine(L"Background process stopping: waiting for the running step to end");
+    if (!WaitForThreadRepainting(m_hThread, kStopWaitMs)) {
         LogFormat(L"Background process still running after %u ms, waiting for it", (unsigned)kStopWaitMs);
-        WaitForSingleObject(m_hThread, INFINITE);
+        WaitForThreadRepainting(m_hThread);
     }
 }
 
@@ -160,6 +167,8 @@ DWORD WINAPI BackgroundProcess::ThreadProc(LPVOID param)
 
 void BackgroundProcess::Run()
 {
+    // Every web-service request of the steps ends as soon as Stop sets it.
+    CStopSignal::CScope stopSignal(m_hStopEvent);
     // A stop that came while the thread was starting stands.
     int expected = STATE_STARTING;
     m_state.compare_exchange_strong(expected, m_stop.load() ? STATE_STOPPING : STATE_RUNNING);
@@ -210,17 +219,9 @@ bool BackgroundProcess::CheckVersion()
     CStringA body = CAppSettings::GetCheckMessage();
     CString url = settings->GetServerUrl() + L"VApi/Check.aspx";
     CVapiRequest request;
-    EnterCriticalSection(&m_requestLock);
-    m_pRequest = &request;
-    if (m_stop.load())
-        request.Cancel();
-    LeaveCriticalSection(&m_requestLock);
     // Only a completed answer is read: an error page or a cut body is no
     // answer, and no answer counts as the current version.
     bool completed = request.Post(url, (LPCSTR)body, (DWORD)body.GetLength());
-    EnterCriticalSection(&m_requestLock);
-    m_pRequest = NULL;
-    LeaveCriticalSection(&m_requestLock);
 
     CVapiReply reply;
     CVapiMemoryStream* response = static_cast<CVapiMemoryStream*>(request.GetResponseSink());
@@ -228,7 +229,10 @@ bool BackgroundProcess::CheckVersion()
     if (completed && response && reply.Parse(*response) > 0 && reply.Has(L"Cmd") &&
         reply.Get(L"Cmd").CompareNoCase(L"SelfUpdate") == 0 && reply.Has(L"DownloadUrl")) {
         int length = _wtoi(reply.Get(L"DownloadLength"));
-        settings->QueueTask(new CSelfUpdate(reply.Get(L"DownloadUrl"), length, AfxGetMainWnd()));
+        // The task learns where the answer came from: the trust in an
+        // unsigned installer rests on it.
+        settings->QueueTask(
+            new CSelfUpdate(reply.Get(L"DownloadUrl"), length, AfxGetMainWnd(), request.GetFinalUrl()));
         PostToMain(g_uMsgTask, 0);
         int expected = STATE_RUNNING;
         m_state.compare_exchange_strong(expected, STATE_STOPPING);

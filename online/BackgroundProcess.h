@@ -7,8 +7,12 @@
 // backup and the synchronisation, "FOLIONEX_TASK" after queuing the update.
 //
 // Lifetime: Stop and the destructor wait for the thread itself (not for a
-// time limit), so the object, its event and its sink outlive the thread. A
-// stop request also cuts the update check's request short.
+// time limit), so the object, its event and its sink outlive the thread, and
+// the windows of the waiting thread are repainted meanwhile. A stop request
+// also cuts short the web-service request the running step waits on (the
+// update check's, the scheduled upload's or the synchronisation's, through
+// the thread's stop signal), so the step ends at once, as a failed step,
+// whatever the service does.
 #pragma once
 #include <windows.h>
 #include <atomic>
@@ -16,7 +20,6 @@
 
 class CWnd;
 class CWndProgress;
-class CVapiRequest;
 
 class BackgroundProcess
 {
@@ -45,7 +48,7 @@ public:
     // From state 0 or 4 only.
     bool Start();
     // Asks the worker to stop (also while it starts or stops); with the
-    // wait flag, returns once its thread has ended.
+    // wait flag, returns once its thread has ended, repainting meanwhile.
     void Stop(bool wait);
 
     int GetState() const { return m_state.load(); }
@@ -85,7 +88,6 @@ private:
     HWND m_hMainWnd;
     bool m_bOnline;
     bool m_bStoreOffline;
-    // The update check's running request, cancelled by Stop.
-    CRITICAL_SECTION m_requestLock;
-    CVapiRequest* m_pRequest;
+    // The stop signal of the worker's thread (manual reset), set by Stop.
+    HANDLE m_hStopEvent;
 };

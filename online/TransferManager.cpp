@@ -3,10 +3,12 @@
 #include "foundation/Log.h"
 #include "foundation/ProgressDlg.h"
 #include "foundation/RegisteredMessages.h"
+#include "online/StopSignal.h"
 
 CTransferManager::CTransferManager()
     : m_hEndEvent(CreateEventW(NULL, TRUE, FALSE, NULL)), m_cancel(false), m_running(false), m_cancelledRun(false),
-      m_resultBits(0), m_threadStart(THREAD_WAITING), m_threadId(0), m_pProgress(NULL), m_hProgressWnd(NULL),
+      m_resultBits(0), m_threadStart(THREAD_WAITING), m_threadId(0), m_hStopSignal(NULL), m_pProgress(NULL),
+      m_hProgressWnd(NULL),
       m_pProgressWnd(NULL)
 {
     if (!m_hEndEvent)
@@ -108,7 +110,7 @@ bool CTransferManager::Wait(DWORD timeoutMs)
 
 bool CTransferManager::StopRequested()
 {
-    if (m_cancel.load())
+    if (m_cancel.load() || CStopSignal::IsSet(m_hStopSignal))
         return true;
     // An abort the user confirmed while a job that does not watch for it
     // ran: it stands until acknowledged, and takes effect here.
@@ -151,6 +153,7 @@ DWORD CTransferManager::EndAfterException()
 
 DWORD CTransferManager::RunJobs()
 {
+    CStopSignal::CScope stopSignal(m_hStopSignal);
     if (m_hEndEvent)
         ResetEvent(m_hEndEvent);
     m_cancel.store(false);
@@ -258,6 +261,7 @@ void CTransferManager::PrepareProgress(const CString texts[TEXT_COUNT], bool sil
     m_resultBits.store(0);
     m_cancelledRun.store(false);
     m_threadStart.store(THREAD_WAITING);
+    m_hStopSignal = CStopSignal::Current();
 }
 
 bool CTransferManager::FinishRun(HANDLE hThread)

@@ -7,7 +7,9 @@
 // Calling order: construct; add the jobs; call one run operation once; read
 // what the jobs wrote; destroy. Both run operations return only after the
 // worker thread itself has ended. A run succeeds only when every job did
-// and it was neither cancelled nor aborted.
+// and it was neither cancelled nor aborted. The stop signal of the thread
+// that starts a run (CStopSignal) holds on the worker thread too: once it is
+// set, a running request ends as cancelled and no further job starts.
 #pragma once
 #include <windows.h>
 #include <atomic>
@@ -99,6 +101,7 @@ private:
     std::atomic<DWORD> m_resultBits;
     std::atomic<int> m_threadStart;
     DWORD m_threadId;
+    HANDLE m_hStopSignal; // of the thread that started the run (not owned)
     CTransferProgress* m_pProgress;
     std::atomic<HWND> m_hProgressWnd;
     std::atomic<CWnd*> m_pProgressWnd;

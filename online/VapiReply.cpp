@@ -1,6 +1,7 @@
 #include "online/VapiReply.h"
 #include "foundation/Conversions.h"
 #include "foundation/Log.h"
+#include "online/VapiRequest.h"
 #include "online/VapiStream.h"
 
 namespace {
@@ -11,6 +12,11 @@ const int kLogCopyLength = 4096;
 
 int CVapiReply::Parse(CVapiMemoryStream& response)
 {
+    if ((DWORD)response.Length() > CVapiRequest::kMaxReplyBytes) {
+        LogFormat(L"CVapiReply - a reply of %d bytes is longer than %u: not read", response.Length(),
+                  (unsigned)CVapiRequest::kMaxReplyBytes);
+        return 0;
+    }
     CStringA bytes(reinterpret_cast<const char*>(response.Data()), response.Length());
     CString text = Utf8ToWide(bytes);
 

@@ -19,7 +19,8 @@ public:
     // character, or with an empty key or value, stores nothing; a later
     // line replaces an earlier value of the same key. Text after the last
     // line feed is not a line. Keys are case-sensitive. The reply goes to
-    // the log (at most 4096 characters, "%" written as "@").
+    // the log (at most 4096 characters, "%" written as "@"). A response
+    // longer than CVapiRequest::kMaxReplyBytes is no reply (0, logged).
     int Parse(CVapiMemoryStream& response);
     // Parses a text already in UTF-16 (what Parse does after the conversion).
     int ParseText(const CString& text);

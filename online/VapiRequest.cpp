@@ -1,7 +1,9 @@
 #include "online/VapiRequest.h"
 #include <new>
+#include <vector>
 #include "foundation/Log.h"
 #include "foundation/Progress.h"
+#include "online/StopSignal.h"
 
 namespace {
 
@@ -43,6 +45,10 @@ CString FailureText(DWORD code, DWORD status)
         text.Format(L"A szerver hibával válaszolt (HTTP %d).", (int)status);
     else if (code == ERROR_INTERNET_TIMEOUT)
         text = L"A szerver nem válaszolt időben.";
+    else if (code == ERROR_FILE_TOO_LARGE)
+        text = L"A szerver válasza hosszabb a vártnál, ezért nem fogadtam el.";
+    else if (code == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR)
+        text = L"A szerver titkosítatlan kapcsolatra irányított át, ezért nem folytattam.";
     else
         text.Format(L"Az adatátvitel nem sikerült (hibakód: %d).", (int)code);
     return text;
@@ -58,6 +64,23 @@ void LogWinInetError(DWORD code, LPCWSTR callName)
 void LogSystemError(DWORD code, LPCWSTR callName)
 {
     LogFormattedError(FORMAT_MESSAGE_FROM_SYSTEM, NULL, code, callName);
+}
+
+bool IsHttpsUrl(LPCWSTR url, LPCWSTR host)
+{
+    if (!url || !*url)
+        return false;
+    wchar_t hostName[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {0};
+    URL_COMPONENTSW parts;
+    ZeroMemory(&parts, sizeof(parts));
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = hostName;
+    parts.dwHostNameLength = INTERNET_MAX_HOST_NAME_LENGTH + 1;
+    if (!InternetCrackUrlW(url, 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    if (!host)
+        return true;
+    return parts.nPort == INTERNET_DEFAULT_HTTPS_PORT && *host && _wcsicmp(hostName, host) == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -104,7 +127,8 @@ CVapiRequest::CVapiRequest(bool asynchronous)
     : m_hInternet(NULL), m_pInfo(NULL), m_pBody(NULL), m_pResponse(NULL), m_pContext(NULL), m_pProgress(NULL),
       m_expectedTotal(0), m_async(asynchronous), m_timeoutMs(CVapiRequestInfo::kTimeoutMs),
       m_hCancelEvent(CreateEventW(NULL, TRUE, FALSE, NULL)), m_cancelled(false), m_ended(false),
-      m_completed(false), m_result(0), m_statusCode(0), m_headersRead(false), m_contentLengthKnown(false),
+      m_completed(false), m_result(0), m_statusCode(0), m_headersRead(false), m_memoryResponse(false),
+      m_responseLimit(0), m_contentLengthKnown(false),
       m_contentLength(0), m_received(0)
 {
 }
@@ -149,6 +173,18 @@ bool CVapiRequest::Download(LPCWSTR url, LPCWSTR filePath, int expectedTotal)
     m_expectedTotal = expectedTotal;
     if (!SetResponseSink(filePath))
         return false;
+    SetInfo(url, CVapiRequestInfo::METHOD_GET);
+    return Run();
+}
+
+bool CVapiRequest::DownloadTo(LPCWSTR url, CVapiStream* sink, int expectedTotal)
+{
+    delete m_pResponse;
+    m_pResponse = sink;
+    m_memoryResponse = false;
+    if (!url || !sink)
+        return false;
+    m_expectedTotal = expectedTotal;
     SetInfo(url, CVapiRequestInfo::METHOD_GET);
     return Run();
 }
@@ -216,8 +252,10 @@ bool CVapiRequest::SetResponseSink(LPCWSTR path)
             return false;
         }
         m_pResponse = new CVapiOutputFileStream(hFile);
+        m_memoryResponse = false;
     } else {
         m_pResponse = new CVapiMemoryStream(4096);
+        m_memoryResponse = true;
     }
     return true;
 }
@@ -226,7 +264,15 @@ bool CVapiRequest::SetMemoryResponseSink(DWORD size)
 {
     delete m_pResponse;
     m_pResponse = new CVapiMemoryStream(size);
+    m_memoryResponse = true;
     return true;
+}
+
+DWORD CVapiRequest::ResponseLimit() const
+{
+    if (m_responseLimit)
+        return m_responseLimit;
+    return m_memoryResponse ? kMaxReplyBytes : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -239,6 +285,7 @@ void CVapiRequest::ResetOutcome()
     m_result.store(0);
     m_statusCode.store(0);
     m_headersRead = false;
+    m_finalUrl.Empty();
     m_contentLengthKnown = false;
     m_contentLength = 0;
     m_received = 0;
@@ -281,10 +328,17 @@ bool CVapiRequest::Run()
     if (m_async)
         return true;
 
-    HANDLE waits[2] = {ctx->hCompletionEvent, m_hCancelEvent};
-    DWORD waited = WaitForMultipleObjects(m_hCancelEvent ? 2 : 1, waits, FALSE, m_pInfo->m_timeoutMs);
-    if (waited == WAIT_OBJECT_0 + 1) {
+    // A cancel, or the stop request of the thread the request works for.
+    HANDLE waits[3] = {ctx->hCompletionEvent};
+    DWORD count = 1;
+    if (m_hCancelEvent)
+        waits[count++] = m_hCancelEvent;
+    if (HANDLE stop = CStopSignal::Current())
+        waits[count++] = stop;
+    DWORD waited = WaitForMultipleObjects(count, waits, FALSE, m_pInfo->m_timeoutMs);
+    if (waited > WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
         // Closing ends a request still running as aborted.
+        Cancel();
         LogLine(L"CVapiRequest - cancelled, the request is closed");
     } else if (waited != WAIT_OBJECT_0) {
         LogFormat(L"CVapiRequest - no end after %u ms, the request is closed", (unsigned)m_pInfo->m_timeoutMs);
@@ -601,18 +655,27 @@ DWORD CVapiRequest::RunState()
     case 4: // end the request: the response headers come
         ctx->state = 5;
         return Call(L"HttpEndRequest", [&] { return HttpEndRequestW(hRequest, NULL, 0, 0); });
-    case 5: // read a response chunk
+    case 5: { // read a response chunk
         ctx->state = 6;
-        ReadResponseHeaders();
+        DWORD refused = ReadResponseHeaders();
+        if (refused != ERROR_SUCCESS)
+            return refused;
         ctx->bytesRead = 0;
         return Call(L"InternetReadFile", [&] {
             return InternetReadFile(hRequest, ctx->buffer, CVapiRequestContext::BUFFER_SIZE, &ctx->bytesRead);
         });
+    }
     case 6: // store it; a read of 0 bytes ends the response
         ctx->state = 5;
         if (ctx->bytesRead == 0) {
             ctx->state = 7;
             return ERROR_SUCCESS;
+        }
+        if (DWORD limit = ResponseLimit()) {
+            if (m_received + ctx->bytesRead > limit) {
+                LogFormat(L"CVapiRequest - the response passes its limit of %u bytes: refused", (unsigned)limit);
+                return ERROR_FILE_TOO_LARGE;
+            }
         }
         m_received += ctx->bytesRead;
         if (m_pResponse) {
@@ -633,13 +696,13 @@ DWORD CVapiRequest::RunState()
     }
 }
 
-void CVapiRequest::ReadResponseHeaders()
+DWORD CVapiRequest::ReadResponseHeaders()
 {
     if (m_headersRead)
-        return;
+        return ERROR_SUCCESS;
     m_headersRead = true;
     if (!BeginCall())
-        return;
+        return ERROR_OPERATION_ABORTED;
     HINTERNET hRequest = m_pContext->hRequest;
     DWORD value = 0;
     DWORD size = sizeof(value);
@@ -651,7 +714,29 @@ void CVapiRequest::ReadResponseHeaders()
         m_contentLengthKnown = true;
         m_contentLength = value;
     }
+    // Where the answer came from after any redirect: not the address asked.
+    DWORD length = 0;
+    InternetQueryOptionW(hRequest, INTERNET_OPTION_URL, NULL, &length);
+    if (length) {
+        std::vector<wchar_t> url(length / sizeof(wchar_t) + 2, L'\0');
+        DWORD size = (DWORD)((url.size() - 1) * sizeof(wchar_t));
+        if (InternetQueryOptionW(hRequest, INTERNET_OPTION_URL, url.data(), &size))
+            m_finalUrl = url.data();
+    }
     EndCall();
+
+    if (m_pInfo->m_https && !IsHttpsUrl(m_finalUrl)) {
+        LogFormat(L"CVapiRequest - https://%ws%ws was redirected to %ws: refused",
+                  (LPCWSTR)m_pInfo->m_host, (LPCWSTR)m_pInfo->m_path, (LPCWSTR)m_finalUrl);
+        return ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+    }
+    DWORD limit = ResponseLimit();
+    if (limit && m_contentLengthKnown && m_contentLength > limit) {
+        LogFormat(L"CVapiRequest - the response announces %u bytes, more than its limit of %u: refused",
+                  (unsigned)m_contentLength, (unsigned)limit);
+        return ERROR_FILE_TOO_LARGE;
+    }
+    return ERROR_SUCCESS;
 }
 
 void CVapiRequest::ReportProgress(LPCWSTR label, int count)

@@ -17,6 +17,13 @@
 // operations return false, IsCompleted says so afterwards, and the progress
 // sink gets the aborted record (abort) or an error record instead of the
 // completed one. Whatever body arrived stays in the response sink.
+//
+// Two answers fail before their body is taken: one whose HTTPS request was
+// redirected to plain HTTP (the address it finally came from is read back
+// from WinINet), and one longer than the response limit (by its announced
+// length, or as soon as the bytes received pass it; the bytes past the
+// limit are never kept). A memory response, the service's key=value reply,
+// has a limit of kMaxReplyBytes.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -32,6 +39,10 @@ class CVapiRequest;
 void LogWinInetError(DWORD code, LPCWSTR callName);
 // The same with the system's message table.
 void LogSystemError(DWORD code, LPCWSTR callName);
+// Whether WinINet reads the address as HTTPS; with a host, also as one on
+// that host (compared without regard to case) at the HTTPS port, the only
+// one this client uses.
+bool IsHttpsUrl(LPCWSTR url, LPCWSTR host = NULL);
 
 class CVapiRequestInfo
 {
@@ -99,6 +110,9 @@ struct CVapiRequestContext
 class CVapiRequest
 {
 public:
+    // The service's replies are a few hundred bytes.
+    static const DWORD kMaxReplyBytes = 1024 * 1024;
+
     explicit CVapiRequest(bool asynchronous = false);
     ~CVapiRequest();
     CVapiRequest(const CVapiRequest&) = delete;
@@ -113,6 +127,8 @@ public:
     bool Get(LPCWSTR url, int expectedTotal);
     // GET into a file (created or replaced).
     bool Download(LPCWSTR url, LPCWSTR filePath, int expectedTotal);
+    // GET into the caller's stream, which the request owns from now on.
+    bool DownloadTo(LPCWSTR url, CVapiStream* sink, int expectedTotal);
     // POST of bytes from memory, the response into memory.
     bool Post(LPCWSTR url, const void* data, DWORD length);
     // POST of a file's bytes (a missing file is created empty and sent
@@ -137,22 +153,31 @@ public:
     // Shortens the limit a waiting request has for its whole run (the
     // program keeps 300000 ms; tests take less).
     void SetTimeout(DWORD timeoutMs) { m_timeoutMs = timeoutMs; }
+    // The most bytes the response may have (0: no limit); set before the
+    // request starts, it stands for the memory response's limit too.
+    void SetResponseLimit(DWORD bytes) { m_responseLimit = bytes; }
     // Any thread: a waiting request (running or not yet started) ends at
     // once as aborted, along the path of its time-out; the closing of a
     // cancelled request (also an asynchronous one, in the destructor) does
-    // not wait long for WinINet to let go of a stalled call.
+    // not wait long for WinINet to let go of a stalled call. A waiting
+    // request is cancelled so as well when the stop signal of the thread
+    // that runs it is set (CStopSignal).
     void Cancel();
 
     // After the end: whether the request completed (see the top of this
     // file), the code it ended with (0; ERROR_OPERATION_ABORTED; the WinINet
     // or system code; ERROR_INTERNET_TIMEOUT when the limit closed it;
     // ERROR_INTERNET_CONNECTION_RESET for a body shorter than announced;
-    // ERROR_HTTP_INVALID_SERVER_RESPONSE when no status came) and
-    // the HTTP status (0 when none arrived).
+    // ERROR_HTTP_INVALID_SERVER_RESPONSE when no status came;
+    // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR for a redirect from HTTPS to
+    // HTTP; ERROR_FILE_TOO_LARGE past the response limit), the HTTP status
+    // (0 when none arrived) and the address the answer finally came from,
+    // after any redirect, as WinINet reports it (empty when none came).
     bool IsCompleted() const { return m_completed.load(); }
     bool HasEnded() const { return m_ended.load(); }
     DWORD GetResult() const { return m_result.load(); }
     DWORD GetStatusCode() const { return m_statusCode.load(); }
+    CString GetFinalUrl() const { return HasEnded() ? m_finalUrl : CString(); }
 
     CVapiStream* GetResponseSink() const { return m_pResponse; }
     CVapiStream* GetBodySource() const { return m_pBody; }
@@ -180,7 +205,10 @@ private:
     template <class TCall> DWORD Call(LPCWSTR name, TCall call);
     bool BeginCall();
     void EndCall();
-    void ReadResponseHeaders();
+    // Once, before the body: the status, the announced length and the final
+    // address; a code when the answer is refused before its body.
+    DWORD ReadResponseHeaders();
+    DWORD ResponseLimit() const;
     void ReportProgress(LPCWSTR label, int count);
     // Runs once: the final record, the streams closed, the completion event.
     void EndRequest(DWORD code);
@@ -202,6 +230,9 @@ private:
     std::atomic<DWORD> m_result;
     std::atomic<DWORD> m_statusCode;
     bool m_headersRead;
+    bool m_memoryResponse;
+    DWORD m_responseLimit; // 0: none set
+    CString m_finalUrl;
     bool m_contentLengthKnown;
     DWORD m_contentLength;
     unsigned long long m_received;

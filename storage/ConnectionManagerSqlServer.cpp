@@ -147,8 +147,11 @@ CString MaskConnectionPassword(LPCWSTR connectionString)
         while (v < n && iswspace(text[v]))
             ++v;
         int end = v;
-        if (v < n && (text[v] == L'"' || text[v] == L'\'')) {
-            wchar_t quote = text[v];
+        // A quoted value runs to its closing quote (a doubled one is part of
+        // it); a braced one, as ODBC and OLE DB read it, to the matching
+        // "}" ("}}" is a brace of the value).
+        if (v < n && (text[v] == L'"' || text[v] == L'\'' || text[v] == L'{')) {
+            wchar_t quote = text[v] == L'{' ? L'}' : text[v];
             bool closed = false;
             end = v + 1;
             while (end < n) {

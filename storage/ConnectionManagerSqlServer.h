@@ -33,8 +33,8 @@ CString QuoteConnectionValue(const CString& value);
 // A name for SQL text: [name] with every ']' doubled.
 CString QuoteSqlName(const CString& name);
 // The connection string as the log shows it: the values of "Pwd" and
-// "Password" read "***"; from a quoted value that never ends, the rest
-// of the string does. Every log line that prints a connection string
+// "Password" read "***" (a quoted or braced value whole); from a quoted or
+// braced value that never ends, the rest of the string does. Every log line that prints a connection string
 // goes through it; the provider gets the string unchanged.
 CString MaskConnectionPassword(LPCWSTR connectionString);
 

@@ -98,4 +98,78 @@ TEST_F(MainDialogWorkerTest, AScheduledBackupLocksTheCommandsThatChangeData)
     EXPECT_LT(at(L"Background process finished."), (std::ptrdiff_t)lines.size());
 }
 
+// Closing the program while a scheduled upload waits on a stalled service:
+// the exit cuts the upload short and ends within seconds, the upload counts
+// as failed ("OMLastBackup" unchanged), and the main window keeps painting
+// while the exit waits for the worker.
+TEST_F(MainDialogWorkerTest, ExitDuringAStalledScheduledUploadEndsAtOnce)
+{
+    ASSERT_TRUE(StandIn(L"/_control/fault", "path=/VApi/UploadDB.aspx\nmode=stall\nafter=-1\nseconds=30\n"));
+    DWORD closedAt = 0;
+    bool paintedWhileWaiting = false;
+    RunMainDialog(
+        [&](HWND main) {
+            ASSERT_TRUE(WaitUntil(UploadSeen, 20000)) << "no scheduled upload";
+            closedAt = GetTickCount();
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            ASSERT_TRUE(WaitUntil([&] { return LogHas(L"Background process stopping: waiting for the running step to end"); },
+                                  10000));
+            InvalidateRect(main, NULL, FALSE);
+            bool painted = WaitUntil([&] { return !GetUpdateRect(main, NULL, FALSE); }, 5000);
+            paintedWhileWaiting = painted && !LogHas(L"Background process finished.");
+        },
+        15000);
+    const DWORD endedAt = GetTickCount();
+    ASSERT_NE(0u, closedAt);
+    printf("the exit took %u ms\n", (unsigned)(endedAt - closedAt));
+    EXPECT_LT(endedAt - closedAt, 10000u) << "the exit waited for the stalled service";
+    EXPECT_TRUE(paintedWhileWaiting) << "the main window did not paint while the exit waited";
+    EXPECT_EQ(0, env.Settings().GetProfileInt(L"OMLastBackup", -1)) << "a cut upload counts as a backup";
+    std::vector<std::wstring> lines = LogLines();
+    auto at = [&](const std::wstring& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+    EXPECT_LT(at(L"Performing on-line backup"), at(L"On-line backup failed!"));
+    EXPECT_LT(at(L"On-line backup failed!"), at(L"Background process finished."));
+    EXPECT_LT(at(L"Background process finished."), (std::ptrdiff_t)lines.size());
+    EXPECT_EQ((std::ptrdiff_t)lines.size(), at(L"On-line backup executed successfully."));
+}
+
+// An update offer whose installer is refused skips nothing: after "Igen" and
+// the refusal, the next worker runs the day's scheduled backup.
+TEST_F(MainDialogWorkerTest, AfterARefusedInstallerTheScheduledBackupRuns)
+{
+    BackgroundProcess::SetCheckVersionCalls(0); // the first worker checks
+    // Unsigned, over plain HTTP: refused.
+    ASSERT_TRUE(StandInOfferUpdate(ProgramFolder() + L"test_installer.exe"));
+    const int before = (int)time(NULL);
+    RunMainDialog(
+        [&](HWND main) {
+            HWND question = WaitForWindow(L"#32770", L"Frissítés", 20000);
+            ASSERT_TRUE(question) << "no update offered";
+            EXPECT_FALSE(UploadSeen()) << "the pass that offers the update backs up nothing";
+            ClickId(question, IDYES);
+            HWND dlg = WaitForWindow(L"#32770", L"Program frissítése", 10000);
+            ASSERT_TRUE(dlg);
+            ASSERT_TRUE(WaitUntil([&] { return Text(Control(dlg, IDCANCEL)) == L"OK"; }, 30000));
+            ClickId(dlg, IDCANCEL);
+            HWND refused = NULL;
+            ASSERT_TRUE(WaitUntil([&] {
+                refused = FindTopWindow(L"#32770", L"Frissítés");
+                return refused && ReadBox(refused).text.Find(L"hitelessége nem ellenőrizhető") >= 0;
+            }, 10000)) << "the installer was not refused";
+            ClickId(refused, IDOK);
+            EXPECT_TRUE(WaitUntil(UploadSeen, 20000)) << "the scheduled backup did not run";
+            EXPECT_TRUE(WaitUntil([&] { return LogHas(L"On-line backup executed successfully."); }, 30000));
+            PostMessageW(main, WM_CLOSE, 0, 0);
+        },
+        10000);
+    const int last = env.Settings().GetProfileInt(L"OMLastBackup", -1);
+    EXPECT_GE(last, before);
+    std::vector<std::wstring> lines = LogLines();
+    auto refusedAt = std::find_if(lines.begin(), lines.end(), [](const std::wstring& line) {
+        return line.find(L"SelfUpdate - installer refused: ") == 0;
+    });
+    EXPECT_LT(refusedAt - lines.begin(),
+              std::find(lines.begin(), lines.end(), L"Performing on-line backup") - lines.begin());
+}
+
 } // namespace

@@ -32,6 +32,7 @@ namespace {
 using namespace testing_support;
 
 const wchar_t kKey[] = L"WorkerTest";
+const int kEarlier = 12345; // an "OMLastBackup" long ago
 const char kCheck[] = "/VApi/Check.aspx";
 
 // What the worker posted to the main window.
@@ -581,6 +582,91 @@ TEST_F(BackgroundProcessTest, AStepThatThrowsEndsThePassAsFailed)
     worker.Stop(true);
     EXPECT_EQ(worker.GetState(), BackgroundProcess::STATE_FINISHED);
 }
+
+// A stop while a scheduled step waits on a stalled service: the step's
+// request is cut short, the step ends as a failed step ("OMLastBackup"
+// unchanged, its log line and status text), and the window of the waiting
+// thread keeps painting meanwhile.
+struct StalledStepCase
+{
+    const char* name;
+    bool online;
+    int frequency;
+    const char* method;
+    const char* stalled; // the stand-in's path that holds its answer back
+    LPCWSTR failedText, failedLog;
+};
+
+class StalledStepTest : public WorkerRegisterTest, public ::testing::WithParamInterface<StalledStepCase>
+{
+};
+
+// Counts the paints of the main window while the worker has not ended.
+BackgroundProcess* g_painting = NULL;
+int g_paintsWhileRunning = 0;
+WNDPROC g_plainProc = NULL;
+LRESULT CALLBACK PaintCounter(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PAINT && g_painting && g_painting->GetState() != BackgroundProcess::STATE_FINISHED)
+        ++g_paintsWhileRunning;
+    return CallWindowProcW(g_plainProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_P(StalledStepTest, AStopEndsTheStalledStepAsFailed)
+{
+    const StalledStepCase& c = GetParam();
+    if (!c.online) {
+        settings.SetOnlineBackupPassword(L"titok");
+        EXPECT_EQ(0, COnlineBackup().Upload(NULL));
+        Drain();
+        ASSERT_NO_FATAL_FAILURE(GoOffline());
+    }
+    const std::string backupBytes = ReadFileBytes(settings.GetBackupFilePath());
+    settings.WriteProfileInt(L"OMBackupFrequency", c.frequency);
+    settings.WriteProfileInt(L"OMLastBackup", kEarlier);
+    settings.SetOnlineBackupPassword(L"titok");
+    ASSERT_TRUE(StandIn(L"/_control/fault", std::string("path=") + c.stalled + "\nmode=stall\nafter=-1\nseconds=30\n"));
+    BackgroundProcess::SetCheckVersionCalls(1);
+    const size_t requestsBefore = StandInRequests().size();
+    LARGE_INTEGER start;
+    {
+        BackgroundProcess worker(&mainWnd);
+        worker.SetWorkMode(c.online, !c.online);
+        ASSERT_TRUE(worker.Start());
+        ASSERT_TRUE(WaitUntil([&] { return RequestsSeen(c.method, c.stalled, requestsBefore) == 1; }, 30000))
+            << "the step did not reach the stalled request";
+        ShowWindow(mainWnd.GetSafeHwnd(), SW_SHOWNOACTIVATE);
+        UpdateWindow(mainWnd.GetSafeHwnd());
+        g_painting = &worker;
+        g_paintsWhileRunning = 0;
+        g_plainProc = (WNDPROC)SetWindowLongPtrW(mainWnd.GetSafeHwnd(), GWLP_WNDPROC, (LONG_PTR)PaintCounter);
+        InvalidateRect(mainWnd.GetSafeHwnd(), NULL, TRUE);
+        start = ClockNow();
+        worker.Stop(true);
+        SetWindowLongPtrW(mainWnd.GetSafeHwnd(), GWLP_WNDPROC, (LONG_PTR)g_plainProc);
+        g_painting = NULL;
+    }
+    const double took = ElapsedMs(start, ClockNow());
+    printf("[ %s ] the stop took %.0f ms\n", c.name, took);
+    EXPECT_LT(took, 10000.0) << "the stop waited for the stalled service";
+    EXPECT_GE(g_paintsWhileRunning, 1) << "the window did not paint while the stop waited";
+    Posted posted = Drain();
+    EXPECT_EQ(c.failedText, posted.texts.empty() ? std::wstring() : posted.texts.back());
+    EXPECT_EQ((std::vector<int>{0, 1, 1}), posted.locks);
+    EXPECT_TRUE(Logged(c.failedLog));
+    EXPECT_TRUE(Logged(L"Background process finished."));
+    EXPECT_EQ(kEarlier, settings.GetProfileInt(L"OMLastBackup", -1)) << "a cut step counts as done";
+    EXPECT_TRUE(ReadFileBytes(settings.GetBackupFilePath()) == backupBytes) << "the backup file changed";
+}
+
+const StalledStepCase kStalledSteps[] = {
+    {"ScheduledUpload", true, 1, "POST", "/VApi/UploadDB.aspx", kBackupFailed, kBackupFailedLog},
+    {"SynchronisationAskingWhere", false, 33, "GET", "/VApi/OnlineRestore.aspx", kSyncFailed, kSyncFailedLog},
+    {"SynchronisationDownloading", false, 33, "GET", "/VApi/Backup.aspx", kSyncFailed, kSyncFailedLog},
+};
+
+INSTANTIATE_TEST_SUITE_P(Steps, StalledStepTest, ::testing::ValuesIn(kStalledSteps),
+                         [](const ::testing::TestParamInfo<StalledStepCase>& info) { return info.param.name; });
 
 TEST_F(BackgroundProcessTest, FinishedWorkerStopsAndStartsAgain)
 {

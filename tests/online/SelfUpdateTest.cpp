@@ -9,6 +9,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Conversions.h"
 #include "foundation/Log.h"
+#include "online/BackgroundProcess.h"
 #include "online/SelfUpdate.h"
 #include "support/TestSupport.h"
 #include "support/WebServiceControl.h"
@@ -23,24 +24,15 @@ using namespace testing_support;
 const wchar_t kKey[] = L"SelfUpdateTest";
 const wchar_t kUrl[] = L"http://127.0.0.1/Files/Folionex_Setup.exe";
 const wchar_t kSecureUrl[] = L"https://127.0.0.1/Files/Folionex_Setup.exe";
+const wchar_t kServer[] = L"http://127.0.0.1/";
+const wchar_t kSecureServer[] = L"https://127.0.0.1/";
+const wchar_t kCheckUrl[] = L"http://127.0.0.1/VApi/Check.aspx";
+const wchar_t kSecureCheckUrl[] = L"https://127.0.0.1/VApi/Check.aspx";
 const wchar_t kRefusedText[] =
     L"A letöltött telepítő program hitelessége nem ellenőrizhető, ezért nem indítom el.\n\n"
     L"Kérem, telepítse a frissítést a program készítőjének honlapjáról!";
 const wchar_t kQuestionCaption[] = L"Frissítés";
 const wchar_t kDialogTitle[] = L"Program frissítése";
-
-// The file's path as the stand-in (a program of the host) sees it.
-std::string HostPath(LPCWSTR path)
-{
-    typedef char*(CDECL * UnixName)(LPCWSTR);
-    UnixName toUnix = (UnixName)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    if (!toUnix)
-        return std::string();
-    char* name = toUnix(path);
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
 
 std::wstring FileText(LPCWSTR path)
 {
@@ -59,6 +51,7 @@ protected:
         ResetProfile();
         ASSERT_TRUE(StandIn(L"/_control/reset")) << "the web-service stand-in does not answer on 127.0.0.1:80";
         settings.SetInstanceKey(kKey);
+        settings.WriteProfileString(L"Server", kServer);
         LogResetPath();
         logPath = DataFolderPath(kKey) + CAppSettings::GetExeBaseName() + L".log";
         DeleteFileW(logPath);
@@ -84,6 +77,8 @@ protected:
     {
         CSelfUpdate::s_pfnCreateProcess = CreateProcessW;
         CSelfUpdate::s_pfnShellExecute = ShellExecuteW;
+        CSelfUpdate::s_pfnStage = NULL;
+        KillTimer(mainWnd.GetSafeHwnd(), 100);
         SetEnvironmentVariableW(L"FOLIONEX_TEST_MARKER", NULL);
         AfxGetApp()->m_pMainWnd = NULL;
         DestroyWindow(mainWnd.Detach());
@@ -93,18 +88,13 @@ protected:
 
     // The stand-in offers the file as the installer ("size" overrides the
     // announced length).
-    void Offer(LPCWSTR file, int size = -1)
-    {
-        std::string body = "version=9.9\nfile=" + HostPath(file) + "\n";
-        if (size >= 0)
-            body += "size=" + std::to_string(size) + "\n";
-        ASSERT_TRUE(StandIn(L"/_control/update", body));
-    }
+    void Offer(LPCWSTR file, int size = -1) { ASSERT_TRUE(StandInOfferUpdate(file, size)); }
     int Length(LPCWSTR file) { return (int)ReadFileBytes(file).size(); }
 
-    // Runs the task on this thread while the script answers the question
-    // with Yes and acts on the download dialog.
-    int RunYes(int length, const std::function<void(HWND)>& onDialog, LPCWSTR url = kUrl)
+    // Runs the task on this thread (or what runs it: run) while the script
+    // answers the question with Yes and acts on the download dialog.
+    int RunYes(int length, const std::function<void(HWND)>& onDialog, LPCWSTR url = kUrl,
+               LPCWSTR checkUrl = kCheckUrl, const std::function<int()>& run = nullptr)
     {
         int result = 99;
         window_test::CWatchdog watchdog(120000);
@@ -119,9 +109,61 @@ protected:
             ASSERT_TRUE(dlg);
             onDialog(dlg);
         });
-        result = (new CSelfUpdate(url, length, &mainWnd))->Run();
+        result = run ? run() : (new CSelfUpdate(url, length, &mainWnd, checkUrl))->Run();
         EXPECT_FALSE(driver.Join()) << "the dialogs did not end as the script meant";
         return result;
+    }
+
+    // Whether the main window's timer 100 (the next background worker) was
+    // set; the timer is killed again.
+    bool WorkerTimerSet()
+    {
+        bool timer = false;
+        WaitUntil([&] {
+            MSG msg;
+            while (PeekMessageW(&msg, mainWnd.GetSafeHwnd(), WM_TIMER, WM_TIMER, PM_REMOVE))
+                timer = timer || msg.wParam == 100;
+            return timer;
+        }, 3000);
+        KillTimer(mainWnd.GetSafeHwnd(), 100);
+        return timer;
+    }
+
+    // Clicks through the end of a completed download: OK in the dialog,
+    // and, when the installer is refused, OK in the refusal box, whose text
+    // it checks.
+    void FinishDownload(HWND dlg, bool refused, bool& refusedBox)
+    {
+        ASSERT_TRUE(WaitForButton(dlg, L"OK"));
+        ClickId(dlg, IDCANCEL);
+        if (!refused)
+            return;
+        HWND box = WaitForWindow(L"#32770", kQuestionCaption, 10000);
+        ASSERT_TRUE(box);
+        refusedBox = ReadBox(box).text == kRefusedText;
+        ClickId(box, IDOK);
+    }
+
+    // One of the signed copies of the stand-in installer.
+    static CString SignedInstaller(const wchar_t* name)
+    {
+        CString file = ProgramFolder() + L"signed_installers\\" + name;
+        EXPECT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
+        return file;
+    }
+
+    // What a refused installer leaves: nothing that ran, no file, the log line.
+    void ExpectRefused(int result, bool refusedBox)
+    {
+        EXPECT_EQ(-3, result);
+        EXPECT_TRUE(refusedBox);
+        EXPECT_FALSE(FileExists(installerPath)) << "the refused installer was left behind";
+        EXPECT_FALSE(FileExists(marker)) << "the refused installer ran";
+        bool logged = false;
+        for (const std::wstring& line : ReadLogTexts(logPath))
+            logged = logged || line.find(L"SelfUpdate - installer refused: signature 0x") == 0;
+        EXPECT_TRUE(logged);
+        EXPECT_TRUE(WorkerTimerSet()) << "the worker does not go on after the refusal";
     }
 
     bool WaitForButton(HWND dlg, LPCWSTR caption)
@@ -149,19 +191,28 @@ TEST_F(SelfUpdateTest, NoReleasesTheTaskAndRestartsTheWorkerTimer)
     EXPECT_EQ(0, (new CSelfUpdate(kUrl, 10, &mainWnd))->Run());
     ASSERT_EQ(1u, catcher.boxes.size());
     EXPECT_EQ(CString(kQuestionCaption), catcher.boxes[0].caption);
-    bool timer = false;
-    EXPECT_TRUE(WaitUntil([&] {
-        MSG msg;
-        while (PeekMessageW(&msg, mainWnd.GetSafeHwnd(), WM_TIMER, WM_TIMER, PM_REMOVE))
-            timer = timer || msg.wParam == 100;
-        return timer;
-    }, 5000));
-    KillTimer(mainWnd.GetSafeHwnd(), 100);
+    EXPECT_TRUE(WorkerTimerSet());
     EXPECT_TRUE(StandInRequests().empty());
+}
+
+// An offer without a length names nothing that could be checked: nothing is
+// downloaded, and the worker goes on as after No.
+TEST_F(SelfUpdateTest, AnOfferWithoutALengthDownloadsNothing)
+{
+    Offer(source);
+    for (int length : {0, -5}) {
+        window_test::CMessageBoxCatcher catcher(IDYES);
+        EXPECT_EQ(-2, (new CSelfUpdate(kUrl, length, &mainWnd))->Run());
+        EXPECT_EQ(1u, catcher.boxes.size()) << "only the question";
+        EXPECT_TRUE(WorkerTimerSet());
+    }
+    EXPECT_TRUE(StandInRequests().empty());
+    EXPECT_FALSE(FileExists(installerPath));
 }
 
 TEST_F(SelfUpdateTest, YesDownloadsAndStartsTheInstallerQuoted)
 {
+    settings.WriteProfileString(L"Server", kSecureServer);
     Offer(source);
     int length = Length(source);
     int result = RunYes(length, [&](HWND dlg) {
@@ -175,7 +226,7 @@ TEST_F(SelfUpdateTest, YesDownloadsAndStartsTheInstallerQuoted)
             EXPECT_TRUE(SaveWindowBitmap(dlg, CString(shots) + L"\\self-update.png"));
         }
         ClickId(dlg, IDCANCEL);
-    }, kSecureUrl);
+    }, kSecureUrl, kSecureCheckUrl);
     EXPECT_EQ(0, result);
     ASSERT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
     std::wstring text = FileText(marker);
@@ -184,14 +235,107 @@ TEST_F(SelfUpdateTest, YesDownloadsAndStartsTheInstallerQuoted)
     EXPECT_EQ(std::wstring(installerPath), text.substr(0, lf)) << "another program ran";
     EXPECT_EQ(L"\"" + std::wstring(installerPath) + L"\"", text.substr(lf + 1));
     EXPECT_TRUE(Logged(L"SelfUpdate - Start installer " + std::wstring(installerPath)));
+    EXPECT_FALSE(WorkerTimerSet()) << "a started installer takes over";
+}
+
+// ---------------------------------------------------------------------------
+// The file that was checked is the file that starts
+
+// What the seam tried on the installer's file, and the errors it got.
+struct SwapAttempt
+{
+    int stage = 0;
+    CString path, impostor;
+    DWORD replace = 0, renameAway = 0, write = 0, remove = 0;
+    bool replaced = false;
+};
+SwapAttempt g_swap;
+
+// Another program renames itself over the installer, and more.
+void TrySwap(int stage, const CString& path)
+{
+    if (stage != g_swap.stage)
+        return;
+    CString copy = g_swap.impostor + L".copy";
+    CopyFileW(g_swap.impostor, copy, FALSE);
+    g_swap.replaced = MoveFileExW(copy, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    g_swap.replace = g_swap.replaced ? 0 : GetLastError();
+    if (g_swap.replaced || stage != CSelfUpdate::STAGE_CHECKED)
+        return;
+    DeleteFileW(copy);
+    CString away = path + L".away";
+    if (MoveFileExW(path, away, 0))
+        MoveFileExW(away, path, 0);
+    else
+        g_swap.renameAway = GetLastError();
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    else
+        g_swap.write = GetLastError();
+    g_swap.remove = DeleteFileW(path) ? 0 : GetLastError();
+}
+
+// The checked installer is held from its check to its start: a program that
+// renames itself over it, moves it away, writes into it or deletes it fails
+// with a sharing violation (replacing an open file is refused as a whole,
+// which Windows and Wine report as access denied), and the verified file
+// starts.
+TEST_F(SelfUpdateTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
+{
+    CString file = SignedInstaller(L"signed.exe");
+    const std::string bytes = ReadFileBytes(file);
+    g_swap = SwapAttempt();
+    g_swap.stage = CSelfUpdate::STAGE_CHECKED;
+    g_swap.impostor = SignedInstaller(L"unsigned.exe");
+    CSelfUpdate::s_pfnStage = TrySwap;
+    Offer(file);
+    bool refusedBox = false;
+    int result = RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, false, refusedBox); });
+    EXPECT_EQ(0, result);
+    EXPECT_FALSE(g_swap.replaced) << "another program was put in the checked one's place";
+    EXPECT_TRUE(g_swap.replace == ERROR_ACCESS_DENIED || g_swap.replace == ERROR_SHARING_VIOLATION)
+        << g_swap.replace;
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, g_swap.renameAway);
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, g_swap.write);
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, g_swap.remove);
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
+    EXPECT_TRUE(ReadFileBytes(installerPath) == bytes) << "what started is not what was checked";
+}
+
+// Between the download and the check the file is not held yet: a program put
+// in its place there is told apart from the bytes that came, and refused,
+// however it came (here over HTTPS from "Server", where an unsigned
+// installer may start).
+TEST_F(SelfUpdateTest, AFileChangedAfterItsDownloadIsRefused)
+{
+    settings.WriteProfileString(L"Server", kSecureServer);
+    g_swap = SwapAttempt();
+    g_swap.stage = CSelfUpdate::STAGE_DOWNLOADED;
+    g_swap.impostor = planted; // the same size, another file
+    std::string impostor = ReadFileBytes(planted);
+    impostor[impostor.size() - 1] ^= 1;
+    ASSERT_TRUE(WriteFileBytes(planted, impostor));
+    CSelfUpdate::s_pfnStage = TrySwap;
+    Offer(source);
+    bool refusedBox = false;
+    int result = RunYes(Length(source), [&](HWND dlg) { FinishDownload(dlg, true, refusedBox); }, kSecureUrl,
+                        kSecureCheckUrl);
+    EXPECT_TRUE(g_swap.replaced) << "the file is held before its check";
+    ExpectRefused(result, refusedBox);
+    EXPECT_TRUE(Logged(L"SelfUpdate - the installer's file is not what was downloaded"));
 }
 
 struct RefusedCase
 {
     const char* name;
-    const char* fault; // the stand-in's fault on the installer, or null
-    int lengthDelta;   // announced length minus the file's
-    bool cancel;       // the user cancels the download
+    const char* fault;  // the stand-in's fault on the installer, or null
+    int lengthDelta;    // announced length minus the file's
+    bool cancel;        // the user cancels the download
+    LPCWSTR button;     // the dialog's button when the download has ended
+    LPCWSTR url;        // asked for
+    const char* moved;  // /_test/moved redirects there, or null
 };
 
 class SelfUpdateRefusedTest : public SelfUpdateTest, public ::testing::WithParamInterface<RefusedCase>
@@ -206,6 +350,9 @@ TEST_P(SelfUpdateRefusedTest, StartsNothingAndLeavesNoFile)
     if (c.fault) {
         ASSERT_TRUE(StandIn(L"/_control/fault", c.fault));
     }
+    if (c.moved) {
+        ASSERT_TRUE(StandInRedirect("/_test/moved", c.moved));
+    }
     int result = RunYes(length + c.lengthDelta, [&](HWND dlg) {
         if (c.cancel) {
             ClickId(dlg, IDCANCEL);
@@ -216,21 +363,30 @@ TEST_P(SelfUpdateRefusedTest, StartsNothingAndLeavesNoFile)
             EXPECT_TRUE(WaitForWindowGone(dlg, 10000));
             return;
         }
-        ASSERT_TRUE(WaitForButton(dlg, c.lengthDelta ? L"OK" : L"Kilép"));
+        ASSERT_TRUE(WaitForButton(dlg, c.button));
         ClickId(dlg, IDCANCEL);
-    });
+    }, c.url, kSecureCheckUrl);
     EXPECT_EQ(-2, result);
     EXPECT_FALSE(FileExists(installerPath)) << "the refused download was left behind";
     EXPECT_FALSE(FileExists(marker)) << "a program ran";
     EXPECT_FALSE(Logged(L"SelfUpdate - Start installer " + std::wstring(installerPath)));
+    EXPECT_TRUE(WorkerTimerSet()) << "the worker does not go on after the failed download";
 }
 
 const RefusedCase kRefusedCases[] = {
-    {"CancelledWhileStalled", "path=/Files/Folionex_Setup.exe\nmode=stall\nafter=100\nseconds=30\n", 0, true},
-    {"CutBody", "path=/Files/Folionex_Setup.exe\nmode=cut\nafter=100\n", 0, false},
-    {"NotFound", "path=/Files/Folionex_Setup.exe\nmode=status\nstatus=404\n", 0, false},
-    {"LongerAnnounced", NULL, 10, false},
-    {"ShorterAnnounced", NULL, -10, false},
+    {"CancelledWhileStalled", "path=/Files/Folionex_Setup.exe\nmode=stall\nafter=100\nseconds=30\n", 0, true,
+     NULL, kUrl, NULL},
+    {"CutBody", "path=/Files/Folionex_Setup.exe\nmode=cut\nafter=100\n", 0, false, L"Kilép", kUrl, NULL},
+    {"NotFound", "path=/Files/Folionex_Setup.exe\nmode=status\nstatus=404\n", 0, false, L"Kilép", kUrl, NULL},
+    {"LongerAnnounced", NULL, 10, false, L"OK", kUrl, NULL},
+    // The body passes the announced length: refused as it comes.
+    {"ShorterAnnounced", NULL, -10, false, L"Kilép", kUrl, NULL},
+    {"EndlessBody", "path=/Files/Folionex_Setup.exe\nmode=endless\n", 0, false, L"Kilép", kUrl, NULL},
+    {"EndlessBodyOverHttps", "path=/Files/Folionex_Setup.exe\nmode=endless\n", 0, false, L"Kilép", kSecureUrl,
+     NULL},
+    // HTTPS that the server sends on to plain HTTP is no download.
+    {"RedirectedFromHttpsToHttp", NULL, 0, false, L"Kilép", L"https://127.0.0.1/_test/moved",
+     "http://127.0.0.1/Files/Folionex_Setup.exe"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Downloads, SelfUpdateRefusedTest, ::testing::ValuesIn(kRefusedCases),
@@ -277,11 +433,32 @@ TEST_F(SelfUpdateTest, ElevationGoesThroughTheShell)
 // ---------------------------------------------------------------------------
 // Which installer starts
 
+// The way an installer came: "Server", the address the update check's answer
+// came from, the download's address (and where /_test/moved sends it).
+struct Route
+{
+    LPCWSTR server;
+    LPCWSTR checkUrl;
+    LPCWSTR url;
+    const char* moved;
+};
+
+const Route kPlain = {kServer, kCheckUrl, kUrl, NULL};
+const Route kSecure = {kSecureServer, kSecureCheckUrl, kSecureUrl, NULL};
+// A check answered over plain HTTP names an HTTPS address on another host
+// with a valid certificate.
+const Route kForgedCheck = {kServer, kCheckUrl, L"https://127.0.0.2/Files/Folionex_Setup.exe", NULL};
+const Route kForgedCheckSameHost = {kServer, kCheckUrl, kSecureUrl, NULL};
+const Route kOtherHost = {kSecureServer, kSecureCheckUrl, L"https://127.0.0.2/Files/Folionex_Setup.exe", NULL};
+const Route kMovedToOtherHost = {kSecureServer, kSecureCheckUrl, L"https://127.0.0.1/_test/moved",
+                                 "https://127.0.0.2/Files/Folionex_Setup.exe"};
+const Route kCheckFromOtherHost = {kSecureServer, L"https://127.0.0.2/VApi/Check.aspx", kSecureUrl, NULL};
+
 struct TrustCase
 {
     const char* name;
     const wchar_t* file; // of the signed copies
-    bool https;
+    Route route;
     bool started;
 };
 
@@ -292,73 +469,160 @@ class SelfUpdateTrustTest : public SelfUpdateTest, public ::testing::WithParamIn
 TEST_P(SelfUpdateTrustTest, StartsOnlyATrustedInstaller)
 {
     const TrustCase& c = GetParam();
-    CString file = ProgramFolder() + L"signed_installers\\" + c.file;
-    ASSERT_TRUE(FileExists(file)) << "the signed installers are made by the ctest fixture installers";
-    if (!c.started && CSelfUpdate::VerifyInstaller(file) == ERROR_SUCCESS &&
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
-        GTEST_SKIP() << "Wine's WinVerifyTrust accepts this signature (it does not check that the root is trusted)";
+    CString file = SignedInstaller(c.file);
+    settings.WriteProfileString(L"Server", c.route.server);
     Offer(file);
+    if (c.route.moved) {
+        ASSERT_TRUE(StandInRedirect("/_test/moved", c.route.moved));
+    }
     bool refusedBox = false;
-    int result = RunYes(Length(file), [&](HWND dlg) {
-        ASSERT_TRUE(WaitForButton(dlg, L"OK"));
-        ClickId(dlg, IDCANCEL);
-        if (!c.started) {
-            HWND box = WaitForWindow(L"#32770", kQuestionCaption, 10000);
-            ASSERT_TRUE(box);
-            refusedBox = ReadBox(box).text == kRefusedText;
-            ClickId(box, IDOK);
-        }
-    }, c.https ? kSecureUrl : kUrl);
+    int result = RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, !c.started, refusedBox); }, c.route.url,
+                        c.route.checkUrl);
     LONG verdict = CSelfUpdate::VerifyInstaller(file);
     if (c.started) {
-        EXPECT_EQ(0, result) << "WinVerifyTrust 0x" << std::hex << verdict;
+        EXPECT_EQ(0, result) << "signature 0x" << std::hex << verdict;
         EXPECT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
     } else {
-        EXPECT_EQ(-3, result) << "WinVerifyTrust 0x" << std::hex << verdict;
-        EXPECT_TRUE(refusedBox);
-        EXPECT_FALSE(FileExists(installerPath)) << "the refused installer was left behind";
-        EXPECT_FALSE(FileExists(marker)) << "the refused installer ran";
-        bool logged = false;
-        for (const std::wstring& line : ReadLogTexts(logPath))
-            logged = logged || line.find(L"SelfUpdate - installer refused: WinVerifyTrust 0x") == 0;
-        EXPECT_TRUE(logged);
+        SCOPED_TRACE(testing::Message() << "signature 0x" << std::hex << verdict);
+        ExpectRefused(result, refusedBox);
     }
 }
 
 const TrustCase kTrustCases[] = {
-    {"SignedOverHttp", L"signed.exe", false, true},
-    {"SignedOverHttps", L"signed.exe", true, true},
-    {"TamperedOverHttp", L"tampered.exe", false, false},
-    {"TamperedOverHttps", L"tampered.exe", true, false},
-    {"UntrustedAuthority", L"untrusted.exe", false, false},
-    {"UntrustedAuthorityOverHttps", L"untrusted.exe", true, false},
-    {"UnsignedOverHttps", L"unsigned.exe", true, true},
-    {"UnsignedOverHttp", L"unsigned.exe", false, false},
+    {"SignedOverHttp", L"signed.exe", kPlain, true},
+    {"SignedOverHttps", L"signed.exe", kSecure, true},
+    {"SignedFromAnotherHostAfterAForgedCheck", L"signed.exe", kForgedCheck, true},
+    {"TamperedOverHttp", L"tampered.exe", kPlain, false},
+    {"TamperedOverHttps", L"tampered.exe", kSecure, false},
+    {"UntrustedAuthority", L"untrusted.exe", kPlain, false},
+    {"UntrustedAuthorityOverHttps", L"untrusted.exe", kSecure, false},
+    {"SelfSigned", L"selfsigned.exe", kPlain, false},
+    {"SelfSignedOverHttps", L"selfsigned.exe", kSecure, false},
+    {"ExpiredWithoutTimestamp", L"expired.exe", kPlain, false},
+    {"ExpiredWithoutTimestampOverHttps", L"expired.exe", kSecure, false},
+    {"UnsignedOverHttpsFromServer", L"unsigned.exe", kSecure, true},
+    {"UnsignedOverHttp", L"unsigned.exe", kPlain, false},
+    {"UnsignedAfterAForgedCheck", L"unsigned.exe", kForgedCheck, false},
+    {"UnsignedAfterAForgedCheckFromServersHost", L"unsigned.exe", kForgedCheckSameHost, false},
+    {"UnsignedFromAnotherHost", L"unsigned.exe", kOtherHost, false},
+    {"UnsignedRedirectedToAnotherHost", L"unsigned.exe", kMovedToOtherHost, false},
+    {"UnsignedNamedByACheckFromAnotherHost", L"unsigned.exe", kCheckFromOtherHost, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Installers, SelfUpdateTrustTest, ::testing::ValuesIn(kTrustCases),
                          [](const ::testing::TestParamInfo<TrustCase>& info) { return info.param.name; });
 
-TEST(SelfUpdateRule, AcceptsAVerifiedSignatureOrNoneOverHttps)
+// The whole way from the update check's own request: the task it queues
+// knows where the check's answer came from, and a check answered over plain
+// HTTP (or from another host) can name no unsigned installer that starts.
+struct ChainCase
 {
+    const char* name;
+    LPCWSTR server;
+    bool checkMoved; // the check is sent on to another host, which answers
+    const char* downloadUrl;
+    const wchar_t* file;
+    bool started;
+};
+
+class SelfUpdateChainTest : public SelfUpdateTest, public ::testing::WithParamInterface<ChainCase>
+{
+};
+
+TEST_P(SelfUpdateChainTest, TheCheckThatNamedTheInstallerCounts)
+{
+    const ChainCase& c = GetParam();
+    CString file = SignedInstaller(c.file);
+    settings.WriteProfileString(L"Server", c.server);
+    Offer(file);
+    std::string offer = std::string("Cmd=SelfUpdate\nDownloadUrl=") + c.downloadUrl +
+                        "\nDownloadLength=" + std::to_string(Length(file)) + "\n";
+    if (c.checkMoved) {
+        ASSERT_TRUE(StandInRedirect("/VApi/Check.aspx", "https://127.0.0.2/_test/offer"));
+        ASSERT_TRUE(StandIn(L"/_control/reply", "path=/_test/offer\n\n" + offer));
+    } else {
+        ASSERT_TRUE(StandIn(L"/_control/reply", "path=/VApi/Check.aspx\n\n" + offer));
+    }
+    BackgroundProcess::SetCheckVersionCalls(0);
+    {
+        BackgroundProcess worker;
+        ASSERT_TRUE(worker.Start());
+        ASSERT_TRUE(WaitUntil([&] { return worker.GetState() == BackgroundProcess::STATE_FINISHED; }, 30000));
+    }
+    bool refusedBox = false;
+    RunYes(Length(file), [&](HWND dlg) { FinishDownload(dlg, !c.started, refusedBox); }, NULL, NULL, [&] {
+        settings.RunPendingTask();
+        return 0;
+    });
+    if (c.started) {
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(marker); }, 20000)) << "the installer did not run";
+    } else {
+        EXPECT_TRUE(refusedBox);
+        EXPECT_FALSE(FileExists(marker)) << "the refused installer ran";
+        EXPECT_FALSE(FileExists(installerPath));
+    }
+}
+
+const ChainCase kChainCases[] = {
+    {"HttpCheckNamesHttpsElsewhere", kServer, false, "https://127.0.0.2/Files/Folionex_Setup.exe", L"unsigned.exe",
+     false},
+    {"HttpCheckNamesHttpsOnServersHost", kServer, false, "https://127.0.0.1/Files/Folionex_Setup.exe",
+     L"unsigned.exe", false},
+    {"HttpsCheckNamesHttpsOnServer", kSecureServer, false, "https://127.0.0.1/Files/Folionex_Setup.exe",
+     L"unsigned.exe", true},
+    {"HttpsCheckNamesHttpsElsewhere", kSecureServer, false, "https://127.0.0.2/Files/Folionex_Setup.exe",
+     L"unsigned.exe", false},
+    {"HttpsCheckAnsweredElsewhere", kSecureServer, true, "https://127.0.0.1/Files/Folionex_Setup.exe",
+     L"unsigned.exe", false},
+    {"HttpCheckNamesASignedInstallerElsewhere", kServer, false, "http://127.0.0.2/Files/Folionex_Setup.exe",
+     L"signed.exe", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Checks, SelfUpdateChainTest, ::testing::ValuesIn(kChainCases),
+                         [](const ::testing::TestParamInfo<ChainCase>& info) { return info.param.name; });
+
+TEST(SelfUpdateRule, AcceptsAVerifiedSignatureOrNoneOverHttpsFromServer)
+{
+    const wchar_t* s = L"https://x/";
+    const wchar_t* c = L"https://x/VApi/Check.aspx";
+    const wchar_t* d = L"https://x/a.exe";
     struct
     {
         LONG verdict;
-        const wchar_t* url;
+        const wchar_t *server, *check, *download, *final;
         bool start;
     } cases[] = {
-        {ERROR_SUCCESS, L"http://x/a.exe", true},
-        {TRUST_E_NOSIGNATURE, L"https://x/a.exe", true},
-        {TRUST_E_NOSIGNATURE, L"http://x/a.exe", false},
-        {TRUST_E_NOSIGNATURE, L"HTTPS://x/a.exe", false}, // the client takes it for plain HTTP
-        {TRUST_E_NOSIGNATURE, NULL, false},
-        {(LONG)TRUST_E_BAD_DIGEST, L"https://x/a.exe", false},
-        {(LONG)CERT_E_UNTRUSTEDROOT, L"https://x/a.exe", false},
-        {(LONG)CERT_E_EXPIRED, L"https://x/a.exe", false},
-        {(LONG)TRUST_E_SUBJECT_FORM_UNKNOWN, L"https://x/a.exe", false},
+        {ERROR_SUCCESS, L"http://x/", L"http://x/VApi/Check.aspx", L"http://y/a.exe", L"http://y/a.exe", true},
+        {ERROR_SUCCESS, NULL, NULL, NULL, NULL, true},
+        {TRUST_E_NOSIGNATURE, s, c, d, d, true},
+        {TRUST_E_NOSIGNATURE, s, c, d, L"https://X/a.exe", true}, // host names are not case-sensitive
+        {TRUST_E_NOSIGNATURE, s, c, d, L"https://x:443/a.exe", true},
+        {TRUST_E_NOSIGNATURE, L"http://x/", L"http://x/VApi/Check.aspx", d, d, false},
+        {TRUST_E_NOSIGNATURE, s, L"http://x/VApi/Check.aspx", d, d, false},
+        {TRUST_E_NOSIGNATURE, s, L"https://y/VApi/Check.aspx", d, d, false},
+        {TRUST_E_NOSIGNATURE, s, c, L"http://x/a.exe", d, false},
+        {TRUST_E_NOSIGNATURE, s, c, L"HTTPS://x/a.exe", d, false}, // the client takes it for plain HTTP
+        {TRUST_E_NOSIGNATURE, s, c, L"https://y/a.exe", L"https://y/a.exe", false},
+        {TRUST_E_NOSIGNATURE, s, c, d, L"https://y/a.exe", false},
+        {TRUST_E_NOSIGNATURE, s, c, d, L"http://x/a.exe", false},
+        {TRUST_E_NOSIGNATURE, s, c, d, L"https://x:8443/a.exe", false},
+        {TRUST_E_NOSIGNATURE, s, c, d, L"", false},
+        {TRUST_E_NOSIGNATURE, s, c, d, NULL, false},
+        {TRUST_E_NOSIGNATURE, s, NULL, d, d, false},
+        {TRUST_E_NOSIGNATURE, NULL, c, d, d, false},
+        {TRUST_E_NOSIGNATURE, L"https:///", L"https:///VApi/Check.aspx", L"https:///a.exe", L"https:///a.exe",
+         false},
+        {(LONG)TRUST_E_BAD_DIGEST, s, c, d, d, false},
+        {(LONG)CERT_E_UNTRUSTEDROOT, s, c, d, d, false},
+        {(LONG)CERT_E_EXPIRED, s, c, d, d, false},
+        {(LONG)CERT_E_CHAINING, s, c, d, d, false},
+        {(LONG)TRUST_E_SUBJECT_FORM_UNKNOWN, s, c, d, d, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.start, CSelfUpdate::MayStart(c.verdict, c.url)) << std::hex << c.verdict;
+    auto text = [](const wchar_t* w) { return w ? std::string(CStringA(w).GetString()) : std::string("(none)"); };
+    for (const auto& t : cases)
+        EXPECT_EQ(t.start, CSelfUpdate::MayStart(t.verdict, t.server, t.check, t.download, t.final))
+            << std::hex << t.verdict << " " << text(t.server) << " " << text(t.check) << " " << text(t.download)
+            << " " << text(t.final);
 }
 
 } // namespace

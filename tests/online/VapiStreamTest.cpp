@@ -222,6 +222,19 @@ TEST(VapiReply, InvalidUtf8StillParses)
     EXPECT_EQ(reply.Get(L"B"), L"2");
 }
 
+TEST(VapiReply, AReplyLongerThanItsLimitIsNoReply)
+{
+    // "A=1", blanks, a line feed, "K=1" and a line feed: the limit exactly.
+    std::string atLimit = "A=1" + std::string(CVapiRequest::kMaxReplyBytes - 8, ' ') + "\nK=1\n";
+    ASSERT_EQ(atLimit.size(), (size_t)CVapiRequest::kMaxReplyBytes);
+    CVapiReply reply;
+    EXPECT_EQ(ParseBytes(reply, atLimit), 2);
+    EXPECT_EQ(reply.Get(L"K"), L"1");
+    CVapiReply longer;
+    EXPECT_EQ(ParseBytes(longer, atLimit + "B=2\n"), 0);
+    EXPECT_TRUE(longer.Values().empty());
+}
+
 TEST(VapiReply, GetOfAMissingKeyAddsItEmpty)
 {
     CVapiReply reply;

@@ -4,6 +4,9 @@
 // tells it what to answer, and which fault to show, through its control
 // calls.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -602,6 +605,142 @@ TEST_F(VapiTest, AStallShorterThanTheLimitOnlySlowsTheRequest)
     CVapiRequest request;
     ASSERT_TRUE(request.Get(Url(kHttp, L"_test/bytes?size=20000"), 0));
     EXPECT_EQ(Held(request.GetResponseSink()), Pattern(20000));
+}
+
+// ---------------------------------------------------------------------------
+// Where the answer came from: read back after any redirect
+
+TEST_F(VapiTest, TheAddressTheAnswerCameFromIsReadBackAndHttpsNeverFallsToHttp)
+{
+    struct Case {
+        const char* name;
+        LPCWSTR url;        // asked for
+        const char* moved;  // the stand-in redirects /_test/moved there, or null
+        bool post;
+        bool completed;
+        LPCWSTR finalUrl;   // what the request reports
+    } cases[] = {
+        {"plain HTTP, no redirect", L"http://127.0.0.1/_test/bytes?size=10", NULL, false, true,
+         L"http://127.0.0.1/_test/bytes?size=10"},
+        {"HTTPS, no redirect", L"https://127.0.0.1/_test/bytes?size=10", NULL, false, true,
+         L"https://127.0.0.1/_test/bytes?size=10"},
+        {"HTTPS from another host", L"https://127.0.0.2/_test/bytes?size=10", NULL, false, true,
+         L"https://127.0.0.2/_test/bytes?size=10"},
+        {"HTTPS to HTTPS on another host", L"https://127.0.0.1/_test/moved", "https://127.0.0.2/_test/bytes?size=10",
+         false, true, L"https://127.0.0.2/_test/bytes?size=10"},
+        {"HTTP to HTTPS", L"http://127.0.0.1/_test/moved", "https://127.0.0.1/_test/bytes?size=10", false, true,
+         L"https://127.0.0.1/_test/bytes?size=10"},
+        {"HTTPS to HTTP", L"https://127.0.0.1/_test/moved", "http://127.0.0.1/_test/bytes?size=10", false, false,
+         L"http://127.0.0.1/_test/bytes?size=10"},
+        {"HTTPS to HTTP on another host", L"https://127.0.0.1/_test/moved", "http://127.0.0.2/_test/bytes?size=10",
+         false, false, L"http://127.0.0.2/_test/bytes?size=10"},
+        {"a POST over HTTPS to HTTP", L"https://127.0.0.1/_test/moved", "http://127.0.0.1/_test/echo", true, false,
+         NULL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(StandIn(L"/_control/reset"));
+        if (c.moved) {
+            ASSERT_TRUE(StandInRedirect("/_test/moved", c.moved));
+        }
+        window.records.clear();
+        CVapiRequest request;
+        request.SetProgress(&sink);
+        std::string body = "A=1";
+        bool completed = c.post ? request.Post(c.url, body.data(), (DWORD)body.size()) : request.Get(c.url, 0);
+        EXPECT_EQ(c.completed, completed) << "result " << request.GetResult() << " from "
+                                          << CStringA(request.GetFinalUrl()).GetString();
+        EXPECT_EQ(c.completed, request.IsCompleted());
+        if (c.finalUrl) {
+            EXPECT_EQ(CString(c.finalUrl), request.GetFinalUrl());
+        }
+        if (c.completed) {
+            EXPECT_EQ(Pattern(10), Held(request.GetResponseSink()));
+            continue;
+        }
+        EXPECT_EQ((DWORD)ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR, request.GetResult());
+        EXPECT_EQ("", Held(request.GetResponseSink())) << "nothing of the plain answer is kept";
+        ASSERT_TRUE(window.PumpUntil([&] { return window.Ended(); }));
+        EXPECT_EQ(CProgressRecord::KIND_ABORTED, window.records.back().kind);
+        EXPECT_EQ(CString(L"A szerver titkosítatlan kapcsolatra irányított át, ezért nem folytattam."),
+                  window.records.back().second);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Answers longer than their limit
+
+SIZE_T WorkingSet(bool peak)
+{
+    PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        return 0;
+    return peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize;
+}
+
+TEST_F(VapiTest, AnAnswerLongerThanItsLimitIsRefusedWithoutBeingKept)
+{
+    const DWORD reply = CVapiRequest::kMaxReplyBytes;
+    struct Case {
+        const char* name;
+        std::string fault;  // on /VApi/Check.aspx, or on /_test/bytes for a download
+        DWORD limit;        // a download's limit, 0: the POST of a reply into memory
+        LPCWSTR download;   // the download's path
+        bool completed;
+        size_t maxHeld;
+    } cases[] = {
+        {"a reply of exactly the limit", "mode=big\nsize=" + std::to_string(reply) + "\nannounce=0\n", 0, NULL,
+         true, reply},
+        {"a reply one byte past the limit, length not announced",
+         "mode=big\nsize=" + std::to_string(reply + 1) + "\nannounce=0\n", 0, NULL, false, reply},
+        {"a reply that announces 100 MB", "mode=big\nsize=104857600\n", 0, NULL, false, 0},
+        {"a reply of 100 MB without its length", "mode=big\nsize=104857600\nannounce=0\n", 0, NULL, false, reply},
+        {"a reply that never ends", "mode=endless\n", 0, NULL, false, reply},
+        {"a download of exactly its limit", "", 50000, L"_test/bytes?size=50000", true, 50000},
+        {"a download that announces more than its limit", "", 50000, L"_test/bytes?size=50001", false, 0},
+        {"a download that never ends", "mode=endless\n", 50000, L"_test/bytes?size=10", false, 50000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(StandIn(L"/_control/reset"));
+        if (!c.fault.empty()) {
+            ASSERT_TRUE(Fault(std::string("path=") + (c.download ? "/_test/bytes" : "/VApi/Check.aspx") + "\n" +
+                              c.fault));
+        }
+        window.records.clear();
+        const SIZE_T workingSet = WorkingSet(false), peakBefore = WorkingSet(true);
+        CVapiRequest request;
+        request.SetProgress(&sink);
+        size_t held = 0;
+        if (c.download) {
+            CString file = folder / L"limited.bin";
+            request.SetResponseLimit(c.limit);
+            EXPECT_EQ(c.completed, request.Download(Url(kHttp, c.download), file, 0)) << request.GetResult();
+            held = ReadFileBytes(file).size();
+        } else {
+            std::string body = "ProgType=2\nVersion=1";
+            EXPECT_EQ(c.completed, request.Post(Url(kHttp, L"VApi/Check.aspx"), body.data(), (DWORD)body.size()))
+                << request.GetResult();
+            held = Held(request.GetResponseSink()).size();
+        }
+        const SIZE_T peak = WorkingSet(true);
+        printf("[ %s ] peak working set %.1f MB (%.1f MB before, working set %.1f MB at the start)\n", c.name,
+               peak / 1048576.0, peakBefore / 1048576.0, workingSet / 1048576.0);
+        EXPECT_LE(held, c.maxHeld);
+        // The answer is never held whole, nor copied: the peak stays within
+        // a few megabytes of what the process had.
+        EXPECT_LE(peak, std::max(peakBefore, workingSet + 48 * 1048576)) << "the answer was held in memory";
+        ASSERT_TRUE(window.PumpUntil([&] { return window.Ended(); }));
+        if (c.completed) {
+            EXPECT_EQ(held, c.maxHeld);
+            EXPECT_EQ(CProgressRecord::KIND_COMPLETED, window.records.back().kind);
+            continue;
+        }
+        EXPECT_EQ((DWORD)ERROR_FILE_TOO_LARGE, request.GetResult());
+        EXPECT_EQ(CProgressRecord::KIND_ABORTED, window.records.back().kind);
+        EXPECT_EQ(CString(L"A szerver válasza hosszabb a vártnál, ezért nem fogadtam el."),
+                  window.records.back().second);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -433,6 +433,16 @@ TEST(MaskConnectionPasswordTest, HidesEveryPasswordValue)
         {L"Pwd=;Database=b;", L"Pwd=***;Database=b;"},
         {L"Pwd=a=b;c", L"Pwd=***;c"},
         {L"UID=\"o'Neil\";Pwd=x;", L"UID=\"o'Neil\";Pwd=***;"},
+        // A braced value runs to the matching brace; "}}" is a brace of it.
+        {L"UID=u;Pwd={a;b}", L"UID=u;Pwd=***"},
+        {L"Pwd={a;b};Database=b;", L"Pwd=***;Database=b;"},
+        {L"Pwd = {ti}};to;k} ;Database=b;", L"Pwd =***;Database=b;"},
+        {L"Pwd={};Database=b;", L"Pwd=***;Database=b;"},
+        {L"UID={a;b};Pwd=x;", L"UID={a;b};Pwd=***;"},
+        {L"Database={x}};y};Pwd={p;q};", L"Database={x}};y};Pwd=***;"},
+        {L"UID={u;Pwd=titok;", L"UID=***"},
+        {L"Pwd={ti;tok", L"Pwd=***"},
+        {L"Pwd={a}};Database=b;", L"Pwd=***"},
         // A quoted value that never ends hides the rest, password and all.
         {L"UID=\"u;Pwd=titok;", L"UID=***"},
         {L"Pwd=\"titok", L"Pwd=***"},

@@ -43,6 +43,19 @@ bool StandInReply(const std::string& path, int status, const std::string& body, 
 
 namespace {
 
+// The file's path as the stand-in (a program of the host) sees it.
+std::string HostPath(const wchar_t* path)
+{
+    typedef char*(CDECL * UnixName)(LPCWSTR);
+    UnixName toUnix = (UnixName)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    if (!toUnix)
+        return std::string();
+    char* name = toUnix(path);
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
 std::string FromHex(const std::string& hex)
 {
     std::string out;
@@ -52,6 +65,19 @@ std::string FromHex(const std::string& hex)
 }
 
 } // namespace
+
+bool StandInRedirect(const std::string& path, const std::string& location)
+{
+    return StandIn(L"/_control/reply", "path=" + path + "\nstatus=302\nlocation=" + location + "\n\nMoved\n");
+}
+
+bool StandInOfferUpdate(const wchar_t* installer, int size)
+{
+    std::string body = "version=9.9\nfile=" + HostPath(installer) + "\n";
+    if (size >= 0)
+        body += "size=" + std::to_string(size) + "\n";
+    return StandIn(L"/_control/update", body);
+}
 
 std::vector<StandInRequest> StandInRequests()
 {

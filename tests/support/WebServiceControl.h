@@ -14,6 +14,13 @@ bool StandIn(const wchar_t* path, const std::string& body = std::string(), std::
 // A fixed answer for the next request(s) of a path (_control/reply).
 bool StandInReply(const std::string& path, int status, const std::string& body, int times = 1);
 
+// The stand-in sends the next request of the path on to the location (302).
+bool StandInRedirect(const std::string& path, const std::string& location);
+
+// Makes the stand-in offer a newer version whose installer is the file
+// (_control/update); size overrides the announced length.
+bool StandInOfferUpdate(const wchar_t* installer, int size = -1);
+
 // One request the stand-in received (_control/requests).
 struct StandInRequest
 {

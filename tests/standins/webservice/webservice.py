@@ -3,7 +3,10 @@
 
 Listens on 127.0.0.1 port 80 (HTTP) and port 443 (HTTPS, with a server
 certificate from a test certificate authority that the test's Wine prefix is
-made to trust) and answers the service's calls:
+made to trust) and answers the service's calls. 127.0.0.2 answers the same
+on both ports, with a certificate of the same authority: another host that
+the client trusts as much (a download address on someone else's server).
+README.md says which documented behaviour each fault follows.
 
   POST VApi/Check.aspx          update check: "Cmd=SelfUpdate" with
                                 "DownloadUrl"/"DownloadLength" when a newer
@@ -23,10 +26,19 @@ made to trust) and answers the service's calls:
 
 Control (POST, body of key=value lines, UTF-8):
   _control/reset                forget faults, accounts, update and uploads
-  _control/fault                path=<path or *> mode=status|stall|cut|drop
+  _control/fault                path=<path or *>
+                                mode=status|stall|cut|drop|endless|big
                                 status=<code> after=<body bytes, -1 before
                                 the headers> seconds=<stall, at most 30>
                                 times=<requests it applies to, -1 always>
+                                size=<bytes of a big answer>
+                                announce=<1: a big answer has its
+                                Content-Length (the default), 0: it has none>
+                                endless: the headers without Content-Length,
+                                then pattern bytes until the client lets go
+                                (or after=<bytes> of them, then the end);
+                                big: instead of the answer, size= bytes of
+                                key=value lines "K<n>=<n>"
   _control/account              email=.. password=.. repo=<nr>|<name>|<type>
                                 (repeatable)
   _control/update               version=<newest version> size=<bytes>
@@ -34,8 +46,9 @@ Control (POST, body of key=value lines, UTF-8):
                                 size is "DownloadLength" unless size= says
                                 otherwise>
   _control/reply                path=<path> status=<code, 200> times=<requests
-                                it applies to, 1; -1 always>, then an empty
-                                line and the body bytes to answer with
+                                it applies to, 1; -1 always> location=<a
+                                Location header, for a redirect>, then an
+                                empty line and the body bytes to answer with
   _control/requests             the requests received since the reset, one
                                 line each: method TAB path TAB query TAB the
                                 body bytes in hexadecimal
@@ -71,6 +84,8 @@ import urllib.parse
 import urllib.request
 
 HOST = "127.0.0.1"
+# Another host on the same machine: the same answers, another name.
+OTHER_HOST = "127.0.0.2"
 MAX_BODY = 256 * 1024 * 1024
 MAX_STALL = 30.0
 PATTERN = bytes((j % 251) for j in range(4099))
@@ -148,6 +163,7 @@ def parse_reply(body):
         "path": first(pairs, "path"),
         "status": int(first(pairs, "status", "200")),
         "times": int(first(pairs, "times", "1")),
+        "location": first(pairs, "location"),
         "body": data,
     }
 
@@ -166,7 +182,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return self.server.service
 
     def base_url(self):
-        return ("https" if self.server.secure else "http") + "://%s/" % HOST
+        return ("https" if self.server.secure else "http") + "://%s/" % self.server.server_address[0]
 
     def read_body(self):
         length = int(self.headers.get("Content-Length") or 0)
@@ -184,13 +200,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def pause(self, seconds):
         self.state.stop_event.wait(min(max(seconds, 0.0), MAX_STALL))
 
-    def answer(self, body, status=200, content_type="text/plain; charset=utf-8"):
+    def answer(self, body, status=200, content_type="text/plain; charset=utf-8", location=""):
         """Sends the answer, as the fault of this path (if any) says."""
         self.close_connection = True
         path = urllib.parse.urlsplit(self.path).path
         fault = self.state.take_fault(path)
         mode = fault["mode"] if fault else None
         if mode == "drop":
+            return
+        if mode == "endless":
+            self.send_endless(content_type, fault["after"])
+            return
+        if mode == "big":
+            self.send_big(fault["size"], fault["announce"])
             return
         if mode == "status":
             status = fault["status"]
@@ -201,6 +223,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
+        if location:
+            self.send_header("Location", location)
         self.send_header("Connection", "close")
         self.end_headers()
         if mode in ("stall", "cut") and after >= 0:
@@ -216,6 +240,61 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = body[after:]
         self.wfile.write(body)
         self.wfile.flush()
+
+    def send_chunks(self, chunks):
+        """Writes the chunks until they end, the client lets go or the server
+        stops."""
+        try:
+            for chunk in chunks:
+                if self.state.stop_event.is_set():
+                    return
+                self.wfile.write(chunk)
+            self.wfile.flush()
+        except OSError:
+            pass
+
+    def send_endless(self, content_type, limit):
+        """A body without Content-Length (it would end only with the
+        connection) that goes on and on: pattern bytes, or only the first
+        limit of them when limit is 0 or more."""
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+        def chunks():
+            sent = 0
+            block = pattern_bytes(len(PATTERN) * 16)
+            while limit < 0 or sent < limit:
+                piece = block if limit < 0 else block[:limit - sent]
+                sent += len(piece)
+                yield piece
+        self.send_chunks(chunks())
+
+    def send_big(self, size, announce):
+        """size bytes of key=value lines, made as they are sent."""
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        if announce:
+            self.send_header("Content-Length", str(size))
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+        def chunks():
+            left = size
+            n = 0
+            while left > 0:
+                lines = []
+                length = 0
+                while length < 65536:
+                    line = "K%d=%d\n" % (n, n)
+                    n += 1
+                    lines.append(line)
+                    length += len(line)
+                piece = "".join(lines).encode()[:left]
+                left -= len(piece)
+                yield piece
+        self.send_chunks(chunks())
 
     def do_GET(self):
         self.dispatch("GET", b"")
@@ -237,7 +316,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.state.requests.append((method, parts.path, query, body))
             fixed = self.state.take_reply(path)
             if fixed:
-                self.answer(fixed["body"], fixed["status"])
+                self.answer(fixed["body"], fixed["status"], location=fixed["location"])
                 return
         route = {
             ("POST", "/vapi/check.aspx"): self.check,
@@ -368,8 +447,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "after": int(first(pairs, "after", "0")),
             "seconds": float(first(pairs, "seconds", "1")),
             "times": int(first(pairs, "times", "1")),
+            "size": int(first(pairs, "size", "0")),
+            "announce": first(pairs, "announce", "1") != "0",
         }
-        if fault["mode"] not in ("status", "stall", "cut", "drop"):
+        if fault["mode"] == "endless" and "after" not in pairs:
+            fault["after"] = -1
+        if fault["mode"] not in ("status", "stall", "cut", "drop", "endless", "big"):
             self.answer(b"unknown mode", 400)
             return
         with self.state.lock:
@@ -433,11 +516,11 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, port, service, tls_context=None):
+    def __init__(self, host, port, service, tls_context=None):
         self.service = service
         self.secure = tls_context is not None
         self.tls_context = tls_context
-        super().__init__((HOST, port), Handler)
+        super().__init__((host, port), Handler)
 
     def get_request(self):
         sock, addr = self.socket.accept()
@@ -459,27 +542,39 @@ def run(cmd, **kw):
                           timeout=120, **kw)
 
 
+SERVER_EXT = ("basicConstraints=critical,CA:FALSE\n"
+              "keyUsage=critical,digitalSignature,keyEncipherment\n"
+              "extendedKeyUsage=serverAuth\n"
+              "subjectAltName=IP:127.0.0.1,IP:127.0.0.2,DNS:127.0.0.1,DNS:127.0.0.2,DNS:localhost\n")
+
+
 def make_certificates(cert_dir):
+    """The authority when it is missing; the server certificate when it is
+    missing or was made for other names."""
     ca_pem = os.path.join(cert_dir, "ca.pem")
+    ca_key = os.path.join(cert_dir, "ca.key")
     server_pem = os.path.join(cert_dir, "server.pem")
     server_key = os.path.join(cert_dir, "server.key")
-    if all(os.path.isfile(p) for p in (ca_pem, server_pem, server_key)):
+    ext = os.path.join(cert_dir, "server.ext")
+    try:
+        with open(ext) as f:
+            same_names = f.read() == SERVER_EXT
+    except OSError:
+        same_names = False
+    have_ca = all(os.path.isfile(p) for p in (ca_pem, ca_key))
+    if have_ca and same_names and all(os.path.isfile(p) for p in (server_pem, server_key)):
         return ca_pem, server_pem, server_key
     if not shutil.which("openssl"):
         raise RuntimeError("openssl is missing (tools/setup-debian.sh installs it)")
     os.makedirs(cert_dir, exist_ok=True)
-    ca_key = os.path.join(cert_dir, "ca.key")
     csr = os.path.join(cert_dir, "server.csr")
-    ext = os.path.join(cert_dir, "server.ext")
     with open(ext, "w") as f:
-        f.write("basicConstraints=critical,CA:FALSE\n"
-                "keyUsage=critical,digitalSignature,keyEncipherment\n"
-                "extendedKeyUsage=serverAuth\n"
-                "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\n")
-    steps = [
+        f.write(SERVER_EXT)
+    steps = [] if have_ca else [
         ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "3650",
          "-keyout", ca_key, "-out", ca_pem, "-subj", "/CN=Folionex Test Authority",
-         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"],
+         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"]]
+    steps += [
         ["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-sha256", "-keyout", server_key, "-out", csr,
          "-subj", "/CN=127.0.0.1"],
         ["openssl", "x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key, "-CAcreateserial",
@@ -524,11 +619,13 @@ def serve(args):
     try:
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(os.path.join(cert_dir, "server.pem"), os.path.join(cert_dir, "server.key"))
-        for port, context in ((80, None), (443, tls)):
-            try:
-                servers.append(Server(port, service, context))
-            except OSError as e:
-                raise RuntimeError("cannot listen on %s port %d: %s (is another server running?)" % (HOST, port, e))
+        for host in (HOST, OTHER_HOST):
+            for port, context in ((80, None), (443, tls)):
+                try:
+                    servers.append(Server(host, port, service, context))
+                except OSError as e:
+                    raise RuntimeError("cannot listen on %s port %d: %s (is another server running?)"
+                                       % (host, port, e))
     except Exception as e:
         with open(os.path.join(state_dir, "failed"), "w") as f:
             f.write(str(e) + "\n")
@@ -545,7 +642,7 @@ def serve(args):
         f.write(str(os.getpid()))
     with open(os.path.join(state_dir, "ready"), "w") as f:
         f.write("ok\n")
-    print("listening on %s ports 80 and 443 for at most %d s" % (HOST, args.lifetime), flush=True)
+    print("listening on %s and %s ports 80 and 443 for at most %d s" % (HOST, OTHER_HOST, args.lifetime), flush=True)
     service.stop_event.wait(args.lifetime)
     service.stop_event.set()
     for s in servers:
