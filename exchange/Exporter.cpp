@@ -1,10 +1,9 @@
 #include "exchange/Exporter.h"
-#include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <vector>
 #include "foundation/Conversions.h"
 #include "foundation/Log.h"
+#include "foundation/TempOutputFile.h"
 
 namespace {
 
@@ -153,56 +152,6 @@ const std::vector<RtfPiece>& RtfRowPieces()
     return pieces;
 }
 
-// A path of the length limit or longer in its extended-length form, which
-// the system takes up to 32,767 characters.
-CString ExtendedIfLong(const CString& path)
-{
-    if (path.GetLength() < MAX_PATH || path.Left(4) == L"\\\\?\\")
-        return path;
-    DWORD size = GetFullPathNameW(path, 0, NULL, NULL);
-    if (!size)
-        return path;
-    std::vector<WCHAR> full(size + 1);
-    DWORD n = GetFullPathNameW(path, size + 1, full.data(), NULL);
-    if (!n || n > size)
-        return path;
-    CString out(full.data());
-    if (out.Left(2) == L"\\\\")
-        return L"\\\\?\\UNC\\" + out.Mid(2);
-    return L"\\\\?\\" + out;
-}
-
-// Creates a new, empty file in the target's folder under a name that no
-// file there has yet (one that exists is never opened), for the export to
-// write before it replaces the target. False, with the system's error, when
-// the folder takes no new file.
-bool CreateTemporaryBeside(LPCWSTR target, CString& temp, DWORD& error)
-{
-    CString folder(target);
-    int slash = std::max(folder.ReverseFind(L'\\'), folder.ReverseFind(L'/'));
-    if (slash >= 0)
-        folder = folder.Left(slash + 1);
-    else if (folder.GetLength() >= 2 && folder[1] == L':')
-        folder = folder.Left(2);
-    else
-        folder.Empty();
-    static std::atomic<unsigned> next(GetTickCount() ^ (GetCurrentProcessId() << 16));
-    error = ERROR_FILE_EXISTS;
-    for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++attempt) {
-        CString name;
-        name.Format(L"~fnx%08X.tmp", next++);
-        temp = ExtendedIfLong(folder + name);
-        HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return true;
-        }
-        error = GetLastError();
-    }
-    temp.Empty();
-    return false;
-}
-
 void LogExportFailure(LPCWSTR fileName, LPCWSTR reason, DWORD error)
 {
     LogFormat(L"Export failed! %s: %s (error %u); the previous file is kept", fileName, reason, error);
@@ -219,23 +168,21 @@ bool CExporter::Export(CRDBTable* table, LPCWSTR fileName)
         LogExportFailure(fileName ? fileName : L"", L"no case table or no file name", 0);
         return false;
     }
-    CString temp;
-    DWORD error = 0;
-    if (!CreateTemporaryBeside(fileName, temp, error)) {
+    CTempOutputFile temp(fileName);
+    DWORD error = temp.Error();
+    if (temp.Path().IsEmpty()) {
         LogExportFailure(fileName, L"no temporary file can be made beside it", error);
         return false;
     }
-    if (!Open(temp)) {
+    if (!Open(temp.Path())) {
         error = GetLastError();
         Discard();
-        DeleteFileW(temp);
         LogExportFailure(fileName, L"the temporary file cannot be written", error);
         return false;
     }
     if (!table->OpenSelect()) {
         table->Close();
         Discard();
-        DeleteFileW(temp);
         LogExportFailure(fileName, L"the case table cannot be read", 0);
         return false;
     }
@@ -261,13 +208,13 @@ bool CExporter::Export(CRDBTable* table, LPCWSTR fileName)
         reason = L"the file cannot be completed";
     }
     table->Close();
-    if (!reason && !MoveFileExW(temp, fileName, MOVEFILE_REPLACE_EXISTING)) {
+    if (!reason && !temp.Commit()) {
         error = GetLastError();
         reason = L"the file cannot be replaced";
     }
     if (reason) {
+        // The temporary file goes with `temp`, once it is closed.
         Discard();
-        DeleteFileW(temp);
         LogExportFailure(fileName, reason, error);
         return false;
     }

@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 #include "foundation/Log.h"
+#include "foundation/ProgressDlg.h"
 
 class CBackupFileLock
 {
@@ -43,19 +44,6 @@ private:
     {
         static HANDLE mutex = CreateMutexW(NULL, FALSE, NULL);
         return mutex;
-    }
-
-    // Waits for the handle while the thread's windows are repainted.
-    static DWORD WaitRepainting(HANDLE handle)
-    {
-        for (;;) {
-            DWORD rc = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_PAINT);
-            if (rc != WAIT_OBJECT_0 + 1)
-                return rc;
-            MSG msg;
-            while (PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
-                DispatchMessageW(&msg);
-        }
     }
 
     bool m_held;

@@ -116,7 +116,7 @@ void CProgressDlg::OnDestroy()
     CDialogEx::OnDestroy();
 }
 
-bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs)
+DWORD WaitRepainting(HANDLE handle, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     for (;;) {
@@ -125,11 +125,16 @@ bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs)
             DWORD passed = GetTickCount() - start;
             left = passed < timeoutMs ? timeoutMs - passed : 0;
         }
-        DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_PAINT);
+        DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_PAINT);
         if (wait != WAIT_OBJECT_0 + 1)
-            return wait == WAIT_OBJECT_0;
+            return wait;
         MSG msg;
         while (PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
             DispatchMessageW(&msg);
     }
+}
+
+bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs)
+{
+    return WaitRepainting(thread, timeoutMs) == WAIT_OBJECT_0;
 }

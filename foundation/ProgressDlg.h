@@ -50,7 +50,10 @@ private:
     void* m_pCloseArgument;
 };
 
-// Waits for a worker thread to end after its progress dialog has closed; the
-// windows of the calling thread are repainted meanwhile, nothing else is
-// dispatched. False when the thread still runs after the time-out.
+// Waits for the handle (a thread, a mutex, an event) while the windows of the
+// calling thread are repainted, nothing else dispatched: the result of the
+// wait (WAIT_OBJECT_0, WAIT_ABANDONED for a mutex, WAIT_TIMEOUT, WAIT_FAILED).
+DWORD WaitRepainting(HANDLE handle, DWORD timeoutMs = INFINITE);
+// Waits so for a worker thread to end after its progress dialog has closed.
+// False when the thread still runs after the time-out.
 bool WaitForThreadRepainting(HANDLE thread, DWORD timeoutMs = INFINITE);

@@ -30,43 +30,6 @@ bool FileStartsWith(LPCWSTR path, const char* text)
 } // namespace
 
 // ---------------------------------------------------------------------------
-// CTempOutputFile
-
-CTempOutputFile::CTempOutputFile(LPCWSTR destination) : m_destination(destination)
-{
-    CString folder = m_destination;
-    int slash = folder.ReverseFind(L'\\');
-    int other = folder.ReverseFind(L'/');
-    if (other > slash)
-        slash = other;
-    folder = slash >= 0 ? folder.Left(slash + 1) : CString(L".");
-    wchar_t temp[MAX_PATH] = {0};
-    if (GetTempFileNameW(folder, L"fnx", 0, temp))
-        m_temp = temp;
-    else
-        LogFormat(L"CTempOutputFile - GetTempFileName error %u for %s", (unsigned)GetLastError(), destination);
-}
-
-CTempOutputFile::~CTempOutputFile()
-{
-    if (!m_temp.IsEmpty())
-        DeleteFileW(m_temp);
-}
-
-bool CTempOutputFile::Commit()
-{
-    if (m_temp.IsEmpty())
-        return false;
-    bool ok = MoveFileExW(m_temp, m_destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (ok)
-        m_temp.Empty();
-    else
-        LogFormat(L"CTempOutputFile::Commit - MoveFileEx error %u for %s", (unsigned)GetLastError(),
-                  (LPCWSTR)m_destination);
-    return ok;
-}
-
-// ---------------------------------------------------------------------------
 // CTransferJob
 
 CTransferJob::CTransferJob()

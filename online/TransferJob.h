@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <vector>
 #include "afxstr.h"
+#include "foundation/TempOutputFile.h"
 #include "storage/UgyiratRecord.h"
 
 class CProgress;
@@ -205,24 +206,4 @@ public:
 
     const std::vector<CUgyiratRecord>* m_pRecords;
     CCompareCounts* m_pCounts;
-};
-
-// A file written under a temporary name in the folder of its destination.
-// Commit moves it into place; otherwise the destructor removes it.
-class CTempOutputFile
-{
-public:
-    explicit CTempOutputFile(LPCWSTR destination);
-    ~CTempOutputFile();
-    // The temporary path; empty when none could be made.
-    const CString& Path() const { return m_temp; }
-    // Replaces the destination; false (the temporary file removed) when the
-    // move failed.
-    bool Commit();
-
-private:
-    CTempOutputFile(const CTempOutputFile&) = delete;
-    CTempOutputFile& operator=(const CTempOutputFile&) = delete;
-    CString m_destination;
-    CString m_temp;
 };

@@ -116,16 +116,6 @@ bool CUgyiratStore::ReadDatabase()
     return true;
 }
 
-void CUgyiratStore::ReplaceRecords(RecordMap& records)
-{
-    m_index.Invalidate();
-    for (const auto& item : records)
-        AddNames(item.second);
-    m_records.swap(records);
-    records.clear();
-    LogFormat(L"Records replaced: %d", (int)m_records.size());
-}
-
 void CUgyiratStore::ReplaceRecords(const std::vector<CUgyiratRecord>& records)
 {
     m_index.Invalidate();

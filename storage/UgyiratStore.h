@@ -49,11 +49,9 @@ public:
     void SetAllapot(int year, int nr, int state);
     bool DeleteAllRows();
     // The restore's swap, on the UI thread after its loader has written the
-    // table: the map becomes the given records (keyed as always), whose
-    // names join the name lists.
-    void ReplaceRecords(RecordMap& records);
-    // The same from the downloaded records (of a key given twice the later
-    // one): the map is rebuilt from its own nodes, so the register is never
+    // table: the map becomes the downloaded records (keyed as always; of a
+    // key given twice the later one), whose names join the name lists. The
+    // map is rebuilt from its own nodes, so the register is never
     // held a third time beside the old map and the records; only the cases
     // beyond the old count take new memory. Out of memory throws
     // std::bad_alloc with the map as it was (the name lists may have grown).

@@ -102,7 +102,7 @@ protected:
             return 0;
         do {
             std::wstring name = data.cFileName;
-            if (name.compare(0, 3, L"fnx") == 0 || name.find(L"-journal") != std::wstring::npos)
+            if (name.compare(0, 4, L"~fnx") == 0 || name.find(L"-journal") != std::wstring::npos)
                 ++n;
         } while (FindNextFileW(find, &data));
         FindClose(find);

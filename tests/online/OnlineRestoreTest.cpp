@@ -688,7 +688,7 @@ TEST_F(OnlineRestoreTest, IntoTheBackupFileThroughATemporaryFile)
     auto temporaryFiles = [&] {
         int n = 0;
         for (const std::wstring& name : FileNames(env.Folder()))
-            if (name.compare(0, 3, L"fnx") == 0 || name.find(L"-journal") != std::wstring::npos)
+            if (name.compare(0, 4, L"~fnx") == 0 || name.find(L"-journal") != std::wstring::npos)
                 ++n;
         return n;
     };

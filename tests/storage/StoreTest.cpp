@@ -402,9 +402,7 @@ TEST_F(StoreTest, TheSearchIndexFollowsEveryChangeOfTheMap)
     for (int i = 10; i < 400; ++i)
         ASSERT_TRUE(store->Insert(MakeRecord(2021, i, i % 3 ? L"Kovács" : L"Űr", i % 2 ? L"Kiss Nagy" : L"")));
     check("many inserts");
-    CUgyiratStore::RecordMap replaced;
-    replaced[MakeUgyiratKey(2020, 1)] = MakeRecord(2020, 1, L"Őrült Kovács");
-    store->ReplaceRecords(replaced);
+    store->ReplaceRecords(std::vector<CUgyiratRecord>{MakeRecord(2020, 1, L"Őrült Kovács")});
     check("restore swap");
     WriteBackup({MakeRecord(2019, 1, L"KISS", L"NAGY"), MakeRecord(2020, 1, L"Más")});
     ASSERT_TRUE(store->LoadFromBackup());
